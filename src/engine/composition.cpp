@@ -1,0 +1,1 @@
+#include "engine/packed_image.h"

@@ -1,0 +1,10 @@
+#pragma once
+
+class QApplication;
+
+namespace strobo::windows {
+
+// Shows the main window and runs the event loop until the program ends.
+int runApplication(QApplication& app);
+
+}  // namespace strobo::windows
