@@ -1,0 +1,25 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+#include "engine/packed_image.h"
+
+namespace strobo::workfolder::media {
+
+// Something the media player can draw video into: in the windows a picture box, found by its
+// native window id; in tests a recorder.
+class FrameTarget {
+public:
+    virtual ~FrameTarget() = default;
+    // Shows the frame at its own size at the top-left corner, on the target's background.
+    virtual void showVideoFrame(const engine::PackedImage& frame) = 0;
+    // Removes the video; the target shows its background alone.
+    virtual void clearVideoFrame() = 0;
+};
+
+// Finds the target for a window handle given in a "window <alias> handle <n>" command;
+// nullptr when no such target exists.
+using FrameTargetResolver = std::function<FrameTarget*(std::uint64_t handle)>;
+
+}  // namespace strobo::workfolder::media
