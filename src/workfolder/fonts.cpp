@@ -7,8 +7,8 @@
 namespace strobo::workfolder {
 
 void installJapaneseFontAlias() {
-    const QStringList candidates = {"IPAPGothic", "IPA Pゴシック", "IPAGothic", "Noto Sans CJK JP",
-                                    "VL PGothic", "TakaoPGothic"};
+    const QStringList candidates = {"IPAPGothic",       "IPA Pゴシック", "IPAGothic",
+                                    "Noto Sans CJK JP", "VL PGothic",    "TakaoPGothic"};
     const QStringList families = QFontDatabase::families();
     QStringList present;
     for (const QString& c : candidates) {

@@ -11,13 +11,13 @@ namespace strobo::workfolder {
 // The error of the work-folder and platform layer. Its message is Japanese, names the file
 // concerned and can be shown to the user as it stands.
 class ServiceError : public std::runtime_error {
-public:
+  public:
     using std::runtime_error::runtime_error;
 };
 
 struct FileDialogRequest {
     std::string initialFolder;  // empty: the user's home folder
-    std::string filter;         // Qt filter string, e.g. "(*.avi) (*.avi);;すべてのファイル (*)"
+    std::string filter;  // Qt filter string, e.g. "(*.avi) (*.avi);;すべてのファイル (*)"
     std::string title;
 };
 
@@ -25,7 +25,7 @@ struct FileDialogRequest {
 // Paths are UTF-8. The windows use the Qt implementation; the command line uses it without
 // dialogs; tests use a scripted one.
 class PlatformServices {
-public:
+  public:
     virtual ~PlatformServices() = default;
 
     // Reads a bitmap (or any picture Qt reads) file. Throws ServiceError for a missing,
@@ -61,7 +61,7 @@ public:
 
 // Shows the wait cursor for the lifetime of the object, and restores it however the scope ends.
 class WaitCursor {
-public:
+  public:
     explicit WaitCursor(PlatformServices& services) : m_services(services) {
         m_services.setWaitCursor(true);
     }
@@ -69,7 +69,7 @@ public:
     WaitCursor(const WaitCursor&) = delete;
     WaitCursor& operator=(const WaitCursor&) = delete;
 
-private:
+  private:
     PlatformServices& m_services;
 };
 

@@ -1,0 +1,186 @@
+#include "workfolder/file_services.h"
+
+#include <QFile>
+#include <QImage>
+#include <QImageReader>
+#include <QImageWriter>
+#include <QSaveFile>
+#include <filesystem>
+#include <system_error>
+
+#include "workfolder/qt_image.h"
+
+namespace strobo::workfolder {
+
+namespace fs = std::filesystem;
+
+namespace {
+
+QString qpath(const std::string& path) {
+    return QString::fromStdString(path);
+}
+
+std::string quoted(const std::string& path) {
+    return "「" + path + "」";
+}
+
+fs::path fspath(const std::string& path) {
+    return fs::path(path);
+}
+
+// A bitmap's header gives the size of the whole file; a shorter file was cut off. Qt fills the
+// missing rows with black instead of failing, so look before decoding.
+bool bitmapLooksTruncated(const std::string& path) {
+    QFile file(qpath(path));
+    if (!file.open(QIODevice::ReadOnly)) return false;
+    const QByteArray head = file.read(54);
+    if (head.size() < 2 || head[0] != 'B' || head[1] != 'M') return false;
+    if (head.size() < 54) return true;
+    auto u32 = [&](int at) {
+        return static_cast<quint32>(static_cast<unsigned char>(head[at])) |
+               static_cast<quint32>(static_cast<unsigned char>(head[at + 1])) << 8 |
+               static_cast<quint32>(static_cast<unsigned char>(head[at + 2])) << 16 |
+               static_cast<quint32>(static_cast<unsigned char>(head[at + 3])) << 24;
+    };
+    auto s32 = [&](int at) { return static_cast<qint32>(u32(at)); };
+    const quint32 dataOffset = u32(10);
+    const qint32 width = s32(18);
+    const qint32 height = s32(22);
+    const int bitCount = static_cast<unsigned char>(head[28]) | static_cast<unsigned char>(head[29])
+                                                                    << 8;
+    const quint32 compression = u32(30);
+    if (compression != 0 || width <= 0 || bitCount <= 0) return false;  // let the decoder judge
+    const long long stride = ((static_cast<long long>(width) * bitCount + 31) / 32) * 4;
+    const long long rows = height < 0 ? -static_cast<long long>(height) : height;
+    return static_cast<long long>(file.size()) < static_cast<long long>(dataOffset) + stride * rows;
+}
+
+}  // namespace
+
+engine::PackedImage FileServices::loadPicture(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fspath(path), ec)) {
+        throw ServiceError("画像ファイルが見つかりません: " + quoted(path));
+    }
+    QImageReader reader(qpath(path));
+    reader.setDecideFormatFromContent(true);
+    const QSize size = reader.size();
+    if (size.isValid() &&
+        static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels) {
+        throw ServiceError("画像が大きすぎて読み込めません（" + std::to_string(size.width()) +
+                           " × " + std::to_string(size.height()) + "）: " + quoted(path));
+    }
+    if (bitmapLooksTruncated(path)) {
+        throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
+    }
+    QImage image;
+    if (!reader.read(&image) || image.isNull()) {
+        throw ServiceError("画像ファイルを読み込めません（" + reader.errorString().toStdString() +
+                           "）: " + quoted(path));
+    }
+    return fromQImage(image);
+}
+
+void FileServices::savePicture(const engine::PackedImage& picture, const std::string& path) {
+    if (picture.isNull()) throw ServiceError("保存する画像が空です: " + quoted(path));
+    // Written beside the target and renamed over it, so a failed save never leaves half a file
+    // where a good one stood.
+    QSaveFile file(qpath(path));
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw ServiceError("画像ファイルを書き込めません（" + file.errorString().toStdString() +
+                           "）: " + quoted(path));
+    }
+    QImageWriter writer(&file, "bmp");
+    if (!writer.write(toQImage(picture).convertToFormat(QImage::Format_RGB888)) || !file.commit()) {
+        throw ServiceError("画像ファイルを書き込めません（" + writer.errorString().toStdString() +
+                           "）: " + quoted(path));
+    }
+}
+
+void FileServices::copyFile(const std::string& source, const std::string& destination) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fspath(source), ec)) {
+        throw ServiceError("コピー元のファイルが見つかりません: " + quoted(source));
+    }
+    fs::copy_file(fspath(source), fspath(destination), fs::copy_options::overwrite_existing, ec);
+    if (ec) {
+        throw ServiceError("ファイルをコピーできません（" + ec.message() + "）: " + quoted(source) +
+                           " → " + quoted(destination));
+    }
+}
+
+void FileServices::deleteFile(const std::string& path) {
+    std::error_code ec;
+    if (!fs::is_regular_file(fspath(path), ec)) {
+        throw ServiceError("削除するファイルが見つかりません: " + quoted(path));
+    }
+    if (!fs::remove(fspath(path), ec) || ec) {
+        throw ServiceError("ファイルを削除できません（" + ec.message() + "）: " + quoted(path));
+    }
+}
+
+bool FileServices::fileExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_regular_file(fspath(path), ec);
+}
+
+bool FileServices::folderExists(const std::string& path) {
+    std::error_code ec;
+    return fs::is_directory(fspath(path), ec);
+}
+
+void FileServices::createFolder(const std::string& path) {
+    std::error_code ec;
+    fs::create_directories(fspath(path), ec);
+    if (ec || !folderExists(path)) {
+        throw ServiceError("フォルダーを作成できません（" + ec.message() + "）: " + quoted(path));
+    }
+}
+
+std::optional<std::string> FileServices::showOpenDialog(const FileDialogRequest& request) {
+    dialogRequests.push_back(request);
+    if (openAnswers.empty()) return std::nullopt;
+    auto answer = openAnswers.front();
+    openAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> FileServices::showSaveDialog(const FileDialogRequest& request) {
+    dialogRequests.push_back(request);
+    if (saveAnswers.empty()) return std::nullopt;
+    auto answer = saveAnswers.front();
+    saveAnswers.pop_front();
+    return answer;
+}
+
+std::optional<std::string> FileServices::inputBox(const std::string& prompt) {
+    prompts.push_back(prompt);
+    if (inputAnswers.empty()) return std::nullopt;
+    auto answer = inputAnswers.front();
+    inputAnswers.pop_front();
+    return answer;
+}
+
+void FileServices::messageBox(const std::string& text) {
+    messages.push_back(text);
+    if (onMessage) onMessage(text);
+}
+
+bool FileServices::askYesNo(const std::string& text) {
+    questions.push_back(text);
+    if (yesNoAnswers.empty()) return false;
+    const bool answer = yesNoAnswers.front();
+    yesNoAnswers.pop_front();
+    return answer;
+}
+
+void FileServices::setWaitCursor(bool on) {
+    waitCursorDepth += on ? 1 : -1;
+}
+
+void FileServices::yield() {
+    ++yields;
+    if (onYield) onYield();
+}
+
+}  // namespace strobo::workfolder
