@@ -23,12 +23,16 @@ struct PackedImage {
 
     PackedImage() = default;
     PackedImage(int w, int h, PackedColor fill = 0)
-        : width(w), height(h), pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
+        : width(w),
+          height(h),
+          pixels(static_cast<std::size_t>(w) * static_cast<std::size_t>(h), fill) {}
 
     bool isNull() const { return width <= 0 || height <= 0; }
     bool contains(int x, int y) const { return x >= 0 && y >= 0 && x < width && y < height; }
     PackedColor* row(int y) { return pixels.data() + static_cast<std::size_t>(y) * width; }
-    const PackedColor* row(int y) const { return pixels.data() + static_cast<std::size_t>(y) * width; }
+    const PackedColor* row(int y) const {
+        return pixels.data() + static_cast<std::size_t>(y) * width;
+    }
     PackedColor at(int x, int y) const { return row(y)[x]; }
     void set(int x, int y, PackedColor c) { row(y)[x] = c; }
 

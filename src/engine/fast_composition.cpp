@@ -1,0 +1,157 @@
+#include "engine/fast_composition.h"
+
+#include <algorithm>
+#include <cstddef>
+
+namespace strobo::engine {
+
+namespace {
+
+enum class PixelOperation {
+    Rebuild,  // any negative value: A's colour with bits 24-31 cleared
+    Add,
+    Subtract,
+    Multiply,
+    Divide,
+    ChannelMax,
+    ChannelMin,
+    Max,
+    Min,
+    CopyA,  // 8 and above: A's value as read
+    Count,
+};
+
+PixelOperation pixelOperationFor(CompositionOperation op) {
+    if (op < 0) return PixelOperation::Rebuild;
+    if (op >= kOperationCount) return PixelOperation::CopyA;
+    return static_cast<PixelOperation>(op + 1);
+}
+
+// Channel functions see values 0-255 only, so none of them can overflow and every result stays in
+// 0-255.
+struct AddChannel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a + b, 255); }
+};
+struct SubtractChannel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a - b, 0); }
+};
+struct MultiplyChannel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a * b, 255); }
+};
+struct DivideChannel {
+    // For a, b in 1-255 the single-precision quotient truncates to the exact integer quotient: a
+    // non-integral a/b lies at least 1/b >= 1/255 below the next integer, far more than one unit
+    // in the last place of a float near 255. Floats vectorise where integer division does not.
+    static std::int32_t apply(std::int32_t a, std::int32_t b) {
+        const float divisor = static_cast<float>(b == 0 ? 1 : b);
+        const auto q = static_cast<std::int32_t>(static_cast<float>(a) / divisor);
+        return (a == 0 || b == 0) ? 0 : q;
+    }
+};
+struct MaxChannel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a, b); }
+};
+struct MinChannel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a, b); }
+};
+
+template <class Channel>
+struct Channelwise {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) {
+        const std::int32_t red = Channel::apply(a & 255, b & 255);
+        const std::int32_t green = Channel::apply((a >> 8) & 255, (b >> 8) & 255);
+        const std::int32_t blue = Channel::apply((a >> 16) & 255, (b >> 16) & 255);
+        return red | (green << 8) | (blue << 16);
+    }
+};
+
+struct RebuildPixel {
+    static std::int32_t apply(std::int32_t a, std::int32_t) { return a & 0xFFFFFF; }
+};
+struct MaxPixel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a, b); }
+};
+struct MinPixel {
+    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a, b); }
+};
+struct CopyPixel {
+    static std::int32_t apply(std::int32_t a, std::int32_t) { return a; }
+};
+
+// Each row of the visited rectangle falls into segments where A and B are each wholly inside or
+// wholly outside their surface; outside points read as the constant -1, so each segment runs one
+// of these loops without any per-pixel test.
+struct RowFunctions {
+    void (*both)(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n);
+    void (*onlyA)(const PackedColor* a, PackedColor b, PackedColor* c, std::ptrdiff_t n);
+    void (*onlyB)(PackedColor a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n);
+    PackedColor (*pixel)(PackedColor a, PackedColor b);
+};
+
+template <class Op>
+void rowBoth(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a[i], b[i]);
+}
+
+template <class Op>
+void rowOnlyA(const PackedColor* a, PackedColor b, PackedColor* c, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a[i], b);
+}
+
+template <class Op>
+void rowOnlyB(PackedColor a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
+    for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a, b[i]);
+}
+
+template <class Op>
+constexpr RowFunctions rowFunctions() {
+    return {&rowBoth<Op>, &rowOnlyA<Op>, &rowOnlyB<Op>, &Op::apply};
+}
+
+constexpr RowFunctions kRowFunctions[static_cast<int>(PixelOperation::Count)] = {
+    rowFunctions<RebuildPixel>(),
+    rowFunctions<Channelwise<AddChannel>>(),
+    rowFunctions<Channelwise<SubtractChannel>>(),
+    rowFunctions<Channelwise<MultiplyChannel>>(),
+    rowFunctions<Channelwise<DivideChannel>>(),
+    rowFunctions<Channelwise<MaxChannel>>(),
+    rowFunctions<Channelwise<MinChannel>>(),
+    rowFunctions<MaxPixel>(),
+    rowFunctions<MinPixel>(),
+    rowFunctions<CopyPixel>(),
+};
+
+constexpr PackedColor kOutside = -1;
+
+// How many of the first `limit` points of row y lie on the image.
+std::ptrdiff_t insideSpan(const PackedImage& image, std::int32_t y, std::ptrdiff_t limit) {
+    if (y >= image.height || image.width <= 0) return 0;
+    return std::min<std::ptrdiff_t>(image.width, limit);
+}
+
+}  // namespace
+
+void composeImagesFast(const PackedImage& a, const PackedImage& b, PackedImage& c,
+                       std::int32_t width, std::int32_t height, CompositionOperation op) {
+    compositionBufferBound(width, height);
+    const std::ptrdiff_t columns = std::min(width, c.width);
+    const std::int32_t rows = std::min(height, c.height);
+    if (columns <= 0 || rows <= 0) return;
+
+    const RowFunctions& f = kRowFunctions[static_cast<int>(pixelOperationFor(op))];
+    const PackedColor bothOutside = f.pixel(kOutside, kOutside);
+
+    for (std::int32_t y = 0; y < rows; ++y) {
+        PackedColor* out = c.row(y);
+        const std::ptrdiff_t aSpan = insideSpan(a, y, columns);
+        const std::ptrdiff_t bSpan = insideSpan(b, y, columns);
+        const std::ptrdiff_t common = std::min(aSpan, bSpan);
+        const std::ptrdiff_t either = std::max(aSpan, bSpan);
+        if (common > 0) f.both(a.row(y), b.row(y), out, common);
+        if (aSpan > common) f.onlyA(a.row(y) + common, kOutside, out + common, aSpan - common);
+        if (bSpan > common) f.onlyB(kOutside, b.row(y) + common, out + common, bSpan - common);
+        std::fill(out + either, out + columns, bothOutside);
+    }
+}
+
+}  // namespace strobo::engine
