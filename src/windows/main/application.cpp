@@ -1,16 +1,15 @@
 #include "windows/main/application.h"
 
 #include <QApplication>
-#include <QWidget>
+
+#include "windows/main/main_window.h"
+#include "windows/main/window_set.h"
 
 namespace strobo::windows {
 
 int runApplication(QApplication& app) {
-    QWidget form1;
-    form1.setObjectName("form1");
-    form1.setWindowTitle("Form1");
-    form1.resize(1024, 768);
-    form1.show();
+    WindowSet windows;
+    windows.form1().show();
     return app.exec();
 }
 

@@ -4,7 +4,8 @@ class QApplication;
 
 namespace strobo::windows {
 
-// Shows the main window and runs the event loop until the program ends.
+// Creates the program's windows, shows the main window and runs the event loop until the
+// program ends.
 int runApplication(QApplication& app);
 
 }  // namespace strobo::windows

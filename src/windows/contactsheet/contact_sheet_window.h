@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QString>
+#include <array>
+
+#include "windows/main/stored_window.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace strobo::windows {
+
+class ImageControl;
+
+// Form3, the contact sheet: 90 numbered thumbnails in 9 rows of 10, a number label under each
+// row, and the two boxes the user types the frame range into.
+class ContactSheetWindow : public StoredWindow {
+    Q_OBJECT
+
+  public:
+    static constexpr int kThumbnailCount = 90;
+    static constexpr int kColumns = 10;
+    static constexpr int kRows = kThumbnailCount / kColumns;
+
+    explicit ContactSheetWindow(WindowSet& windows);
+
+    // Member k of the thumbnail array, k from 1 to 90; any other index throws std::out_of_range,
+    // as the array has no such member.
+    ImageControl* Image1(int k) const;
+
+    // The caption of row label n (1 to 9): the row's thumbnail numbers, spaced with blanks so
+    // that each stands roughly under its thumbnail.
+    static QString rowCaption(int n);
+
+    // The controls, named as stored. Label1 to Label9 are the row labels.
+    std::array<QLabel*, kRows> rowLabels{};
+    QLabel* Label10 = nullptr;
+    QLabel* Label11 = nullptr;
+    QLabel* Label12 = nullptr;
+    QLineEdit* Text1 = nullptr;
+    QLineEdit* Text2 = nullptr;
+    QPushButton* Command1 = nullptr;
+
+  private:
+    void buildThumbnailGrid();
+
+    std::array<ImageControl*, kThumbnailCount> m_images{};
+};
+
+}  // namespace strobo::windows

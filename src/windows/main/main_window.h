@@ -1,0 +1,30 @@
+#pragma once
+
+#include "windows/main/stored_window.h"
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace strobo::windows {
+
+// form1, the main window: the title, one button per stage and the hidden work-folder holder.
+// The file dialog CommonDialog1 has no widget; a dialog is made when it is needed.
+class MainWindow : public StoredWindow {
+    Q_OBJECT
+
+  public:
+    explicit MainWindow(WindowSet& windows);
+
+    // The controls, named as stored.
+    QLabel* Label1 = nullptr;
+    QPushButton* Command1 = nullptr;
+    QPushButton* Command2 = nullptr;
+    QPushButton* Command3 = nullptr;
+    QPushButton* Command4 = nullptr;
+    QPushButton* Command5 = nullptr;
+    // Hidden: holds the work folder for the other windows.
+    QLineEdit* Text1 = nullptr;
+};
+
+}  // namespace strobo::windows

@@ -1,0 +1,50 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+namespace strobo::windows {
+
+class StoredWindow;
+class MainWindow;
+class PlaybackWindow;
+class ContactSheetWindow;
+class CompositionWindow;
+class SaveWindow;
+class AnimationWindow;
+
+// Owns the program's six windows, one of each. A window is created on its first use and lives
+// until the set is destroyed; in between it is only shown and hidden, so its controls keep their
+// contents.
+class WindowSet {
+  public:
+    WindowSet();
+    ~WindowSet();
+    WindowSet(const WindowSet&) = delete;
+    WindowSet& operator=(const WindowSet&) = delete;
+
+    MainWindow& form1();
+    PlaybackWindow& form2();
+    ContactSheetWindow& form3();
+    CompositionWindow& composition();
+    SaveWindow& form4();
+    AnimationWindow& form5();
+
+    // The windows' names as stored: form1, Form2, Form3, 合成, Form4, Form5.
+    static QStringList windowNames();
+    // The window of that name, created if need be; nullptr for an unknown name.
+    StoredWindow* window(const QString& name);
+    // Whether the window of that name exists yet.
+    bool isCreated(const QString& name) const;
+
+  private:
+    std::unique_ptr<MainWindow> m_form1;
+    std::unique_ptr<PlaybackWindow> m_form2;
+    std::unique_ptr<ContactSheetWindow> m_form3;
+    std::unique_ptr<CompositionWindow> m_composition;
+    std::unique_ptr<SaveWindow> m_form4;
+    std::unique_ptr<AnimationWindow> m_form5;
+};
+
+}  // namespace strobo::windows
