@@ -3,6 +3,13 @@
 #include <algorithm>
 #include <cstddef>
 
+// Row loops get an AVX2 twin chosen at load time where the toolchain supports function clones.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__linux__)
+#define STROBO_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
+#else
+#define STROBO_ROW_CLONES
+#endif
+
 namespace strobo::engine {
 
 namespace {
@@ -42,10 +49,12 @@ struct DivideChannel {
     // For a, b in 1-255 the single-precision quotient truncates to the exact integer quotient: a
     // non-integral a/b lies at least 1/b >= 1/255 below the next integer, far more than one unit
     // in the last place of a float near 255. Floats vectorise where integer division does not.
+    // A zero a needs no case of its own (0 / b is 0); a zero b divides by 1 and is then masked.
     static std::int32_t apply(std::int32_t a, std::int32_t b) {
-        const float divisor = static_cast<float>(b == 0 ? 1 : b);
-        const auto q = static_cast<std::int32_t>(static_cast<float>(a) / divisor);
-        return (a == 0 || b == 0) ? 0 : q;
+        const std::int32_t divisor = b | static_cast<std::int32_t>(b == 0);
+        const auto q =
+            static_cast<std::int32_t>(static_cast<float>(a) / static_cast<float>(divisor));
+        return q & -static_cast<std::int32_t>(b != 0);
     }
 };
 struct MaxChannel {
@@ -89,17 +98,20 @@ struct RowFunctions {
 };
 
 template <class Op>
-void rowBoth(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
+STROBO_ROW_CLONES void rowBoth(const PackedColor* a, const PackedColor* b, PackedColor* c,
+                               std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a[i], b[i]);
 }
 
 template <class Op>
-void rowOnlyA(const PackedColor* a, PackedColor b, PackedColor* c, std::ptrdiff_t n) {
+STROBO_ROW_CLONES void rowOnlyA(const PackedColor* a, PackedColor b, PackedColor* c,
+                                std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a[i], b);
 }
 
 template <class Op>
-void rowOnlyB(PackedColor a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
+STROBO_ROW_CLONES void rowOnlyB(PackedColor a, const PackedColor* b, PackedColor* c,
+                                std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; ++i) c[i] = Op::apply(a, b[i]);
 }
 

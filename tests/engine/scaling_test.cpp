@@ -1,0 +1,92 @@
+#include "engine/scaling.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+namespace strobo::engine {
+namespace {
+
+TEST(ScaleImage, UniformImagesStayUniformAtAnySize) {
+    const PackedColor colour = packColor(201, 7, 99);
+    PackedImage src(653, 480, colour | static_cast<PackedColor>(0x5A000000));
+    for (auto [w, h] : {std::pair{405, 298}, {653, 480}, {1, 1}, {1000, 700}, {300, 900}}) {
+        const PackedImage out = scaleImage(src, w, h);
+        ASSERT_EQ(out.width, w);
+        ASSERT_EQ(out.height, h);
+        ASSERT_EQ(out.pixels.size(), static_cast<std::size_t>(w) * h);
+        for (PackedColor p : out.pixels) ASSERT_EQ(p, colour) << w << "x" << h;
+    }
+}
+
+TEST(ScaleImage, HalvingAveragesBlocksWithRoundingAndDropsHighBits) {
+    PackedImage src(4, 2);
+    src.set(0, 0, packColor(10, 0, 255));
+    src.set(1, 0, packColor(20, 1, 255));
+    src.set(0, 1, packColor(30, 0, 255) | static_cast<PackedColor>(0xFF000000));
+    src.set(1, 1, packColor(41, 0, 254));
+    src.set(2, 0, -1);
+    src.set(3, 0, 0);
+    src.set(2, 1, 0);
+    src.set(3, 1, 0);
+    const PackedImage out = scaleImage(src, 2, 1);
+    // (10+20+30+41)/4 = 25.25, (0+1+0+0)/4 = 0.25, (255*3+254)/4 = 254.75; -1 counts as white.
+    EXPECT_EQ(out.at(0, 0), packColor(25, 0, 255));
+    EXPECT_EQ(out.at(1, 0), packColor(64, 64, 64));
+
+    PackedImage row(6, 1);
+    for (int x = 0; x < 6; ++x) row.set(x, 0, packColor(x * 10, 0, 0));
+    const PackedImage pairs = scaleImage(row, 3, 1);
+    EXPECT_EQ(pairs.at(0, 0), packColor(5, 0, 0));
+    EXPECT_EQ(pairs.at(1, 0), packColor(25, 0, 0));
+    EXPECT_EQ(pairs.at(2, 0), packColor(45, 0, 0));
+}
+
+TEST(ScaleImage, FractionalCoverageWeighsPartialPixels) {
+    // Three pixels into two: each output covers one and a half source pixels.
+    PackedImage src(3, 1);
+    src.set(0, 0, packColor(0, 0, 0));
+    src.set(1, 0, packColor(90, 0, 0));
+    src.set(2, 0, packColor(180, 0, 0));
+    const PackedImage out = scaleImage(src, 2, 1);
+    EXPECT_EQ(out.at(0, 0), packColor(30, 0, 0));   // (2*0 + 1*90) / 3
+    EXPECT_EQ(out.at(1, 0), packColor(150, 0, 0));  // (1*90 + 2*180) / 3
+}
+
+TEST(ScaleImage, EnlargingInterpolatesBetweenNeighbours) {
+    PackedImage src(2, 1);
+    src.set(0, 0, packColor(0, 0, 0));
+    src.set(1, 0, packColor(200, 0, 0));
+    const PackedImage out = scaleImage(src, 4, 1);
+    EXPECT_EQ(out.at(0, 0), packColor(0, 0, 0));
+    EXPECT_EQ(out.at(1, 0), packColor(50, 0, 0));
+    EXPECT_EQ(out.at(2, 0), packColor(150, 0, 0));
+    EXPECT_EQ(out.at(3, 0), packColor(200, 0, 0));
+}
+
+TEST(ScaleImage, EmptySizesOrSourceGiveAnEmptyImage) {
+    PackedImage src(4, 4, 1);
+    EXPECT_TRUE(scaleImage(src, 0, 3).pixels.empty());
+    EXPECT_TRUE(scaleImage(src, 3, 0).isNull());
+    EXPECT_TRUE(scaleImage(src, -5, 3).isNull());
+    EXPECT_TRUE(scaleImage(PackedImage(), 3, 3).isNull());
+}
+
+TEST(ScaleImage, ResultStaysWithinTheSourceRangeForRandomPictures) {
+    std::mt19937 rng(3);
+    PackedImage src(653, 480);
+    std::uniform_int_distribution<int> channel(40, 200);
+    for (PackedColor& p : src.pixels) p = packColor(channel(rng), channel(rng), channel(rng));
+    const PackedImage out = scaleImage(src, 405, 298);
+    for (PackedColor p : out.pixels) {
+        ASSERT_EQ(p & ~0xFFFFFF, 0);
+        for (int shift : {0, 8, 16}) {
+            ASSERT_GE((p >> shift) & 255, 40);
+            ASSERT_LE((p >> shift) & 255, 200);
+        }
+    }
+    EXPECT_EQ(scaleImage(src, 405, 298), out) << "deterministic";
+}
+
+}  // namespace
+}  // namespace strobo::engine
