@@ -1,12 +1,31 @@
 #include "windows/output/animation_window.h"
 
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTimer>
 
 #include "ui_animation_window.h"
+#include "windows/contactsheet/contact_sheet_window.h"
+#include "windows/main/desktop_services.h"
+#include "windows/main/main_window.h"
+#include "windows/main/picture_box.h"
+#include "windows/main/window_set.h"
+#include "windows/output/replay.h"
+#include "workfolder/numbers.h"
 
 namespace strobo::windows {
 
-AnimationWindow::AnimationWindow(WindowSet& windows) : StoredWindow(windows) {
+namespace {
+
+const QString kCaptionPlaying = QStringLiteral("停止");
+const QString kCaptionStopped = QStringLiteral("もう一度見る");
+
+}  // namespace
+
+AnimationWindow::AnimationWindow(WindowSet& windows)
+    : StoredWindow(windows), m_desktopServices(std::make_unique<DesktopServices>(this)) {
     Ui::Form5 ui;
     ui.setupUi(this);
     Picture1 = ui.Picture1;
@@ -16,6 +35,86 @@ AnimationWindow::AnimationWindow(WindowSet& windows) : StoredWindow(windows) {
     Timer1->setObjectName(QStringLiteral("Timer1"));
     Timer1->setInterval(kTimerInterval);
     applyStoredLayout();
+
+    m_note = new QLabel(Picture1);
+    m_note->setObjectName(QStringLiteral("note"));
+    m_note->setWordWrap(true);
+    m_note->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    m_note->setGeometry(Picture1->clientRect().adjusted(8, 8, -8, -8));
+    m_note->hide();
+
+    output::ReplayView view;
+    view.showPicture = [this](const engine::PackedImage& picture) {
+        m_note->hide();
+        m_note->clear();
+        Picture1->setPicture(picture);
+    };
+    view.showNote = [this](const std::string& note) {
+        Picture1->clearPicture();
+        m_note->setText(QString::fromStdString(note));
+        m_note->show();
+    };
+    view.readRange = [this] {
+        ContactSheetWindow& form3 = this->windows().form3();
+        return output::FrameRangeText{
+            form3.Text1->text().toStdString(),
+            workfolder::fixedBuffer255(form3.Text2->text().toStdString())};
+    };
+    // Stopped is shown as such, so that the next click plays again.
+    view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
+    m_scheduler = output::makeQtReplayScheduler(*Timer1);
+    m_replay = std::make_unique<output::Replay>(*m_desktopServices, *m_scheduler, std::move(view));
+
+    connect(Command1, &QPushButton::clicked, this, &AnimationWindow::toggleClicked);
+    connect(Command2, &QPushButton::clicked, this, &AnimationWindow::backClicked);
+}
+
+AnimationWindow::~AnimationWindow() {
+    m_replay.reset();
+    m_scheduler.reset();
+}
+
+void AnimationWindow::setServices(workfolder::PlatformServices& services) {
+    m_replay->setServices(services);
+}
+
+void AnimationWindow::startPlayback() {
+    m_replay->setTimerEnabled(true);
+}
+
+bool AnimationWindow::isPlaying() const {
+    return m_replay->timerEnabled();
+}
+
+bool AnimationWindow::isReplaying() const {
+    return m_replay->isReplaying();
+}
+
+QString AnimationWindow::noteText() const {
+    return m_note->isVisibleTo(Picture1) ? m_note->text() : QString();
+}
+
+void AnimationWindow::onLoad() {
+    m_replay->setWorkFolder(windows().form1().Text1->text().toStdString());
+}
+
+void AnimationWindow::closeEvent(QCloseEvent* event) {
+    // Closed with the close box the window is only hidden; replays must not go on unseen.
+    m_replay->stop();
+    StoredWindow::closeEvent(event);
+}
+
+void AnimationWindow::toggleClicked() {
+    m_replay->setTimerEnabled(!m_replay->timerEnabled());
+    Command1->setText(m_replay->timerEnabled() ? kCaptionPlaying : kCaptionStopped);
+}
+
+void AnimationWindow::backClicked() {
+    m_replay->stop();
+    hide();
+    MainWindow& form1 = windows().form1();
+    form1.Command5->setEnabled(false);
+    form1.show();
 }
 
 }  // namespace strobo::windows

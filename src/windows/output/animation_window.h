@@ -1,13 +1,27 @@
 #pragma once
 
+#include <QString>
+#include <memory>
+
 #include "windows/main/stored_window.h"
 
+class QLabel;
 class QPushButton;
 class QTimer;
 
+namespace strobo::workfolder {
+class PlatformServices;
+}
+
 namespace strobo::windows {
 
+class DesktopServices;
 class PictureBox;
+
+namespace output {
+class Replay;
+class ReplayScheduler;
+}  // namespace output
 
 // Form5, the animation window: the replay is shown in Picture1, one pass per Timer1 event.
 class AnimationWindow : public StoredWindow {
@@ -17,13 +31,41 @@ class AnimationWindow : public StoredWindow {
     static constexpr int kTimerInterval = 1000;
 
     explicit AnimationWindow(WindowSet& windows);
+    ~AnimationWindow() override;
+
+    // The services the replay loads pictures through; the desktop's own unless set otherwise.
+    void setServices(workfolder::PlatformServices& services);
+
+    // Timer1 switched on, as form1.Command5 does: replays begin one interval later. The caption
+    // of Command1 is left as it is.
+    void startPlayback();
+    // Timer1.Enabled: Playing when true, Stopped when false.
+    bool isPlaying() const;
+    // Whether a replay is under way at this moment.
+    bool isReplaying() const;
+    // The note shown in place of a picture when a replay stopped by itself; empty otherwise.
+    QString noteText() const;
 
     // The controls, named as stored.
     PictureBox* Picture1 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
-    // Stopped at first; its interval stays at 1000 ms.
+    // Drives the replays: the timer events and the pauses between two pictures. Switch it with
+    // startPlayback() and Command1, not with start() and stop().
     QTimer* Timer1 = nullptr;
+
+  protected:
+    void onLoad() override;
+    void closeEvent(QCloseEvent* event) override;
+
+  private:
+    void toggleClicked();
+    void backClicked();
+
+    std::unique_ptr<DesktopServices> m_desktopServices;
+    QLabel* m_note = nullptr;
+    std::unique_ptr<output::ReplayScheduler> m_scheduler;
+    std::unique_ptr<output::Replay> m_replay;
 };
 
 }  // namespace strobo::windows

@@ -16,17 +16,24 @@ namespace {
 
 class QtReplayScheduler : public ReplayScheduler {
   public:
-    QtReplayScheduler() {
+    explicit QtReplayScheduler(QTimer& timer) : m_timer(timer) {
         m_clock.start();
+        m_timer.stop();
         m_timer.setSingleShot(true);
         m_timer.setTimerType(Qt::PreciseTimer);
-        QObject::connect(&m_timer, &QTimer::timeout, [this] {
+        m_connection = QObject::connect(&m_timer, &QTimer::timeout, [this] {
             // The action may schedule the next one, which replaces m_action; take it out first.
             std::function<void()> action = std::move(m_action);
             m_action = nullptr;
             if (action) action();
         });
     }
+    ~QtReplayScheduler() override {
+        QObject::disconnect(m_connection);
+        m_timer.stop();
+    }
+    QtReplayScheduler(const QtReplayScheduler&) = delete;
+    QtReplayScheduler& operator=(const QtReplayScheduler&) = delete;
 
     std::chrono::milliseconds now() const override {
         return std::chrono::milliseconds(m_clock.elapsed());
@@ -44,18 +51,19 @@ class QtReplayScheduler : public ReplayScheduler {
 
   private:
     QElapsedTimer m_clock;
-    QTimer m_timer;
+    QTimer& m_timer;
+    QMetaObject::Connection m_connection;
     std::function<void()> m_action;
 };
 
 }  // namespace
 
-std::unique_ptr<ReplayScheduler> makeQtReplayScheduler() {
-    return std::make_unique<QtReplayScheduler>();
+std::unique_ptr<ReplayScheduler> makeQtReplayScheduler(QTimer& timer) {
+    return std::make_unique<QtReplayScheduler>(timer);
 }
 
 Replay::Replay(workfolder::PlatformServices& services, ReplayScheduler& scheduler, ReplayView view)
-    : m_services(services), m_scheduler(scheduler), m_view(std::move(view)) {}
+    : m_services(&services), m_scheduler(scheduler), m_view(std::move(view)) {}
 
 Replay::~Replay() {
     m_scheduler.cancel();
@@ -104,12 +112,12 @@ void Replay::tick() {
 
 void Replay::showCurrent() {
     const std::string path = workfolder::strobeFile(m_workFolder, m_current);
-    if (!m_services.fileExists(path)) {
+    if (!m_services->fileExists(path)) {
         stopByItself("ストロボ写真がありません: " + path);
         return;
     }
     try {
-        const engine::PackedImage picture = m_services.loadPicture(path);
+        const engine::PackedImage picture = m_services->loadPicture(path);
         if (m_view.showPicture) m_view.showPicture(picture);
     } catch (const ServiceError& error) {
         stopByItself(error.what());

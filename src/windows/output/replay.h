@@ -10,6 +10,8 @@
 #include "windows/output/save_series.h"
 #include "workfolder/platform_services.h"
 
+class QTimer;
+
 namespace strobo::windows::output {
 
 // The clock and the one pending call the replay needs. The window uses a Qt timer; tests move a
@@ -24,8 +26,9 @@ class ReplayScheduler {
     virtual void cancel() = 0;
 };
 
-// A scheduler on a single-shot QTimer of the calling thread's event loop.
-std::unique_ptr<ReplayScheduler> makeQtReplayScheduler();
+// A scheduler on a Qt timer of the calling thread's event loop, used single-shot. The timer must
+// outlive the scheduler.
+std::unique_ptr<ReplayScheduler> makeQtReplayScheduler(QTimer& timer);
 
 // What the replay shows and where it reads the range. Every member is called on the thread that
 // drives the scheduler.
@@ -55,6 +58,7 @@ class Replay {
     Replay(const Replay&) = delete;
     Replay& operator=(const Replay&) = delete;
 
+    void setServices(workfolder::PlatformServices& services) { m_services = &services; }
     void setWorkFolder(std::string folder) { m_workFolder = std::move(folder); }
     const std::string& workFolder() const { return m_workFolder; }
 
@@ -76,7 +80,7 @@ class Replay {
     void finishReplay();
     void stopByItself(const std::string& note);
 
-    workfolder::PlatformServices& m_services;
+    workfolder::PlatformServices* m_services;
     ReplayScheduler& m_scheduler;
     ReplayView m_view;
     std::string m_workFolder;
