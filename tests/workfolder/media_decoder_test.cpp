@@ -62,6 +62,26 @@ TEST(VideoDecoderTest, PackedColourHasRedInTheLowByteAndZeroTopByte) {
     writer.finish();
     const auto frame = VideoDecoder(path).frame(0);
     EXPECT_EQ(frame.at(3, 3), 200 | (100 << 8) | (50 << 16));
+
+    // Through full-range YUV and back: a wrong range or matrix shifts levels by far more.
+    for (const auto codec : {ClipCodec::Mjpeg, ClipCodec::Mpeg4}) {
+        const auto lossy = folder.file(codec == ClipCodec::Mjpeg ? "flat.avi" : "flat.mkv");
+        ClipWriter w(lossy, clipOptions(32, 32, codec, 1));
+        for (const auto c : {engine::packColor(200, 100, 50), engine::packColor(255, 255, 255),
+                             engine::packColor(0, 0, 0)}) {
+            w.addFrame(engine::PackedImage(32, 32, c));
+        }
+        w.finish();
+        VideoDecoder decoder(lossy);
+        const int expected[3][3] = {{200, 100, 50}, {255, 255, 255}, {0, 0, 0}};
+        for (int i = 0; i < 3; ++i) {
+            const auto p = decoder.frame(i).at(16, 16);
+            EXPECT_EQ(p >> 24, 0);
+            for (int ch = 0; ch < 3; ++ch) {
+                EXPECT_NEAR((p >> (8 * ch)) & 0xFF, expected[i][ch], 4) << i << " " << ch;
+            }
+        }
+    }
 }
 
 TEST(VideoDecoderTest, BackwardAndShuffledReadsMatchSequentialPass) {

@@ -161,10 +161,17 @@ ClipWriter::ClipWriter(const std::string& path, const ClipWriterOptions& options
     s.picture->height = c->height;
     rc = av_frame_get_buffer(s.picture.get(), 0);
     if (rc < 0) throw std::bad_alloc();
+    // MJPEG's full-range "J" format has the memory layout of the plain one; converting to the
+    // plain format with full-range levels says the same without the deprecated format.
+    const bool fullRange = c->pix_fmt == AV_PIX_FMT_YUVJ420P;
     s.scaler.reset(sws_getContext(c->width, c->height, packedColorPixelFormat(), c->width,
-                                  c->height, c->pix_fmt, SWS_BICUBIC | SWS_ACCURATE_RND, nullptr,
-                                  nullptr, nullptr));
+                                  c->height, fullRange ? AV_PIX_FMT_YUV420P : c->pix_fmt,
+                                  SWS_BICUBIC | SWS_ACCURATE_RND, nullptr, nullptr, nullptr));
     if (!s.scaler) throw writeError(path, "画素形式を変換できません");
+    if (fullRange) {
+        sws_setColorspaceDetails(s.scaler.get(), sws_getCoefficients(SWS_CS_DEFAULT), 1,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+    }
 }
 
 ClipWriter::~ClipWriter() {

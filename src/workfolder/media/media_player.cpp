@@ -251,4 +251,9 @@ bool MediaPlayer::isOpen(const std::string& alias) const {
     return m_devices.count(lower(alias)) != 0;
 }
 
+std::int64_t MediaPlayer::decodedPictureCount(const std::string& alias) const {
+    const auto it = m_devices.find(lower(alias));
+    return it == m_devices.end() ? 0 : it->second->decoder->decodedPictureCount();
+}
+
 }  // namespace strobo::workfolder::media

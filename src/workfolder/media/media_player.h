@@ -71,6 +71,9 @@ class MediaPlayer {
     // without a window.
     engine::PackedImage currentFrame(const std::string& alias) const;
     bool isOpen(const std::string& alias) const;
+    // Pictures decoded for the device so far (0 for an unknown alias); shows that stepping
+    // through a clip decodes every frame once.
+    std::int64_t decodedPictureCount(const std::string& alias) const;
 
   private:
     struct Device;

@@ -336,13 +336,44 @@ struct VideoDecoder::State {
             frame->height > kMaxVideoDimension) {
             throw MediaError("動画ファイル「" + path + "」のフレームの大きさが不正です。");
         }
-        scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height,
-                                          static_cast<AVPixelFormat>(frame->format), outputWidth,
-                                          outputHeight, packedColorPixelFormat(), SWS_BICUBIC,
-                                          nullptr, nullptr, nullptr));
+        AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
+        bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
+        // The "J" formats are the plain ones with full-range levels; swscale wants the range
+        // said explicitly rather than implied by the format.
+        switch (format) {
+            case AV_PIX_FMT_YUVJ420P:
+                format = AV_PIX_FMT_YUV420P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ422P:
+                format = AV_PIX_FMT_YUV422P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ444P:
+                format = AV_PIX_FMT_YUV444P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ440P:
+                format = AV_PIX_FMT_YUV440P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ411P:
+                format = AV_PIX_FMT_YUV411P;
+                fullRange = true;
+                break;
+            default:
+                break;
+        }
+        scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height, format,
+                                          outputWidth, outputHeight, packedColorPixelFormat(),
+                                          SWS_BICUBIC, nullptr, nullptr, nullptr));
         if (!scaler) {
             throw MediaError("動画ファイル「" + path + "」の画素形式を変換できません。");
         }
+        // HD material is normally BT.709; unmarked video keeps swscale's BT.601 default.
+        const int matrix = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+        sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
         engine::PackedImage image(outputWidth, outputHeight);
         std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(image.pixels.data()), nullptr,
                                    nullptr, nullptr};
