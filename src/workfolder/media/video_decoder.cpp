@@ -390,6 +390,11 @@ struct VideoDecoder::State {
                                     std::to_string(frameCount - 1));
         }
         if (index == cachedIndex) return cached;
+        // A reopen that failed half-way left nothing to read from; try again, and report.
+        if (!format || !codec) {
+            open();
+            cachedIndex = -1;
+        }
         if (byTimestamp) {
             const FrameTime& wanted = framesByPts[static_cast<std::size_t>(index)];
             // The last keyframe in decode order not after the frame and not shown after it:
