@@ -1,0 +1,261 @@
+#include <gtest/gtest.h>
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <string>
+
+#include "windows/contactsheet/contact_sheet_window.h"
+#include "windows/main/main_window.h"
+#include "windows/main/picture_box.h"
+#include "windows/main/window_set.h"
+#include "windows/output/animation_window.h"
+#include "windows/output/save_window.h"
+#include "workfolder/file_names.h"
+#include "workfolder/file_services.h"
+
+namespace strobo::windows {
+
+namespace wf = workfolder;
+
+namespace {
+
+constexpr int kReplayWaitMs = 5000;
+
+bool exists(const std::string& path) {
+    return QFile::exists(QString::fromStdString(path));
+}
+
+// The windows over a temporary work folder: strobe file n is a small picture whose red value is n.
+class OutputWindowsTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_TRUE(m_dir.isValid());
+        m_work = m_dir.path().toStdString() + "/work";
+        m_out = m_dir.path().toStdString() + "/out";
+        QDir().mkpath(QString::fromStdString(m_work));
+        QDir().mkpath(QString::fromStdString(m_out));
+        m_services.savePicture(engine::PackedImage(4, 4, 0), wf::baseStrobeImage(m_work));
+        m_services.savePicture(engine::PackedImage(4, 4, engine::packColor(9, 9, 9)),
+                               wf::pristineBaseImage(m_work));
+        m_windows.form1().Text1->setText(QString::fromStdString(m_work));
+        setRange("3", "5");
+        m_windows.form4().setServices(m_services);
+        m_windows.form5().setServices(m_services);
+    }
+
+    void makeSeries(int first, int last) {
+        for (int n = first; n <= last; ++n) {
+            m_services.savePicture(engine::PackedImage(4, 4, engine::packColor(n, 0, 0)),
+                                   wf::strobeFile(m_work, n));
+        }
+    }
+    void setRange(const char* first, const char* last) {
+        m_windows.form3().Text1->setText(QString::fromUtf8(first));
+        m_windows.form3().Text2->setText(QString::fromUtf8(last));
+    }
+    // The strobe number of the picture Form5 shows, -1 for none.
+    int shownNumber() {
+        const QImage& picture = m_windows.form5().Picture1->picture();
+        return picture.isNull() ? -1 : qRed(picture.pixel(0, 0));
+    }
+
+    QTemporaryDir m_dir;
+    std::string m_work;
+    std::string m_out;
+    wf::FileServices m_services;
+    WindowSet m_windows;
+};
+
+TEST_F(OutputWindowsTest, SaveCompletesTheButtonOnlyAfterASuccessfulSave) {
+    SaveWindow& form4 = m_windows.form4();
+    form4.show();
+    makeSeries(3, 6);
+
+    // Cancelled, then a gap in the series: the button stays as it was.
+    form4.Command1->click();
+    QFile::remove(QString::fromStdString(wf::strobeFile(m_work, 5)));
+    m_services.saveAnswers.push_back(m_out + "/run.bmp");
+    form4.Command1->click();
+    EXPECT_TRUE(form4.Command1->isEnabled());
+    EXPECT_EQ(form4.Command1->text(), QStringLiteral("ファイルを保存する"));
+    EXPECT_EQ(m_services.messages.size(), 1u);
+    EXPECT_TRUE(exists(wf::strobeFile(m_work, 3)));
+
+    makeSeries(5, 5);
+    m_services.saveAnswers.push_back(m_out + "/run.bmp");
+    form4.Command1->click();
+    EXPECT_FALSE(form4.Command1->isEnabled());
+    EXPECT_EQ(form4.Command1->text(), QStringLiteral("完了しました。"));
+    EXPECT_TRUE(exists(m_out + "/run1.bmp"));
+    EXPECT_TRUE(exists(m_out + "/run3.bmp"));
+    EXPECT_FALSE(exists(m_out + "/run4.bmp"));
+    for (int n = 3; n <= 6; ++n) EXPECT_FALSE(exists(wf::strobeFile(m_work, n)));
+    EXPECT_TRUE(form4.isVisible());
+}
+
+TEST_F(OutputWindowsTest, SaveWithEmptyRangeStillCompletes) {
+    SaveWindow& form4 = m_windows.form4();
+    form4.show();
+    setRange("5", "3");
+    m_services.saveAnswers.push_back(m_out + "/x.bmp");
+    form4.Command1->click();
+    EXPECT_FALSE(form4.Command1->isEnabled());
+    EXPECT_EQ(form4.Command1->text(), QStringLiteral("完了しました。"));
+}
+
+TEST_F(OutputWindowsTest, WorkFolderIsCopiedOnceOnTheFirstShowing) {
+    SaveWindow& form4 = m_windows.form4();
+    form4.show();
+    form4.hide();
+    m_windows.form1().Text1->setText(QStringLiteral("elsewhere"));
+    form4.show();
+    EXPECT_EQ(form4.workFolder(), m_work);
+}
+
+TEST_F(OutputWindowsTest, ResetRestoresTheBaseImageAndReturnsToTheMainWindow) {
+    SaveWindow& form4 = m_windows.form4();
+    MainWindow& form1 = m_windows.form1();
+    form1.hide();
+    form4.show();
+    form4.Command2->click();
+    EXPECT_EQ(m_services.loadPicture(wf::baseStrobeImage(m_work)).at(0, 0),
+              engine::packColor(9, 9, 9));
+    EXPECT_FALSE(form4.isVisible());
+    EXPECT_FALSE(form1.Command3->isEnabled());
+    EXPECT_TRUE(form1.isVisible());
+}
+
+TEST_F(OutputWindowsTest, ResetWithoutThePristineImageStaysInTheWindow) {
+    QFile::remove(QString::fromStdString(wf::pristineBaseImage(m_work)));
+    SaveWindow& form4 = m_windows.form4();
+    MainWindow& form1 = m_windows.form1();
+    form1.hide();
+    form4.show();
+    form4.Command2->click();
+    EXPECT_EQ(m_services.messages.size(), 1u);
+    EXPECT_TRUE(form4.isVisible());
+    EXPECT_TRUE(form1.Command3->isEnabled());
+    EXPECT_FALSE(form1.isVisible());
+}
+
+TEST_F(OutputWindowsTest, PlaybackShowsTheSeriesInPicture1AtItsStoredSize) {
+    makeSeries(3, 6);
+    AnimationWindow& form5 = m_windows.form5();
+    const QSize stored = form5.Picture1->size();
+    form5.show();
+    form5.startPlayback();
+    EXPECT_TRUE(form5.isPlaying());
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("停止"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 4, kReplayWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 5, kReplayWaitMs);
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    EXPECT_EQ(form5.Picture1->size(), stored);
+}
+
+TEST_F(OutputWindowsTest, ClickDuringAReplayLetsItFinishThenStops) {
+    makeSeries(3, 6);
+    AnimationWindow& form5 = m_windows.form5();
+    form5.show();
+    form5.startPlayback();
+    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    ASSERT_EQ(shownNumber(), 3);
+
+    // The click is handled at once, while the replay goes on: the window stays responsive.
+    form5.Command1->click();
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
+    EXPECT_TRUE(form5.isReplaying());
+    QTRY_VERIFY_WITH_TIMEOUT(!form5.isReplaying(), kReplayWaitMs);
+    EXPECT_EQ(shownNumber(), 5);
+    EXPECT_FALSE(form5.Timer1->isActive()) << "no further replay is due";
+
+    // Clicked again: Playing, and the next replay starts from strobe file s.
+    form5.Command1->click();
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("停止"));
+    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    EXPECT_EQ(shownNumber(), 3);
+}
+
+TEST_F(OutputWindowsTest, RangeChangedWhilePlayingIsUsedByTheNextReplay) {
+    makeSeries(3, 9);
+    setRange("5", "5");
+    AnimationWindow& form5 = m_windows.form5();
+    form5.show();
+    form5.startPlayback();
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 5, kReplayWaitMs);
+    setRange("8", "8");
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 8, kReplayWaitMs);
+}
+
+TEST_F(OutputWindowsTest, MainWindowStartsPlaybackWithoutTouchingTheCaption) {
+    makeSeries(3, 6);
+    AnimationWindow& form5 = m_windows.form5();
+    form5.show();
+    form5.startPlayback();
+    form5.Command1->click();
+    EXPECT_FALSE(form5.isPlaying());
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
+
+    form5.startPlayback();
+    EXPECT_TRUE(form5.isPlaying());
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+
+    form5.Command1->click();
+    EXPECT_FALSE(form5.isPlaying());
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
+}
+
+TEST_F(OutputWindowsTest, BackStopsThePlaybackAndReturnsToTheMainWindow) {
+    makeSeries(3, 6);
+    AnimationWindow& form5 = m_windows.form5();
+    MainWindow& form1 = m_windows.form1();
+    form5.show();
+    form5.startPlayback();
+    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    form5.Command2->click();
+    EXPECT_FALSE(form5.isVisible());
+    EXPECT_FALSE(form5.isPlaying());
+    EXPECT_FALSE(form5.isReplaying());
+    EXPECT_FALSE(form5.Timer1->isActive());
+    EXPECT_FALSE(form1.Command5->isEnabled());
+    EXPECT_TRUE(form1.isVisible());
+}
+
+TEST_F(OutputWindowsTest, ClosingTheWindowStopsThePlayback) {
+    makeSeries(3, 6);
+    AnimationWindow& form5 = m_windows.form5();
+    form5.show();
+    form5.startPlayback();
+    form5.close();
+    EXPECT_FALSE(form5.isPlaying());
+    EXPECT_FALSE(form5.Timer1->isActive());
+}
+
+TEST_F(OutputWindowsTest, MissingStrobeFileStopsWithANoteInTheWindow) {
+    makeSeries(3, 3);
+    AnimationWindow& form5 = m_windows.form5();
+    form5.show();
+    form5.startPlayback();
+    QTRY_VERIFY_WITH_TIMEOUT(!form5.isPlaying(), kReplayWaitMs);
+    EXPECT_EQ(form5.noteText(), QStringLiteral("ストロボ写真がありません: ") +
+                                    QString::fromStdString(wf::strobeFile(m_work, 4)));
+    EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
+    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(form5.isVisible());
+
+    // Once the series is complete, a click plays it again and the note goes.
+    makeSeries(4, 5);
+    form5.Command1->click();
+    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    EXPECT_TRUE(form5.noteText().isEmpty());
+}
+
+}  // namespace
+
+}  // namespace strobo::windows
