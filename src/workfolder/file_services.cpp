@@ -3,11 +3,12 @@
 #include <QFile>
 #include <QImage>
 #include <QImageReader>
-#include <QImageWriter>
-#include <QSaveFile>
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <system_error>
 
+#include "workfolder/bitmap_file.h"
 #include "workfolder/qt_image.h"
 
 namespace strobo::workfolder {
@@ -62,13 +63,32 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
     if (!fs::is_regular_file(fspath(path), ec)) {
         throw ServiceError("画像ファイルが見つかりません: " + quoted(path));
     }
+    const auto tooLarge = [&](long long w, long long h) {
+        return ServiceError("画像が大きすぎて読み込めません（" + std::to_string(w) + " × " +
+                            std::to_string(h) + "）: " + quoted(path));
+    };
+    {
+        std::ifstream in(fspath(path), std::ios::binary | std::ios::ate);
+        const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
+        if (size < 0) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
+        // Anything far bigger than the largest picture we accept is not read into memory.
+        const std::streamoff limit = kMaxPicturePixels * 4 + (1 << 20);
+        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(size, limit)));
+        in.seekg(0);
+        in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+        if (!in) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
+        BitmapCheck check = BitmapCheck::NotSimple;
+        if (auto picture = decodeSimpleBitmap(bytes, kMaxPicturePixels, check)) return *picture;
+        if (check == BitmapCheck::Truncated) {
+            throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
+        }
+    }
     QImageReader reader(qpath(path));
     reader.setDecideFormatFromContent(true);
     const QSize size = reader.size();
     if (size.isValid() &&
         static_cast<long long>(size.width()) * size.height() > kMaxPicturePixels) {
-        throw ServiceError("画像が大きすぎて読み込めません（" + std::to_string(size.width()) +
-                           " × " + std::to_string(size.height()) + "）: " + quoted(path));
+        throw tooLarge(size.width(), size.height());
     }
     if (bitmapLooksTruncated(path)) {
         throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
@@ -83,17 +103,29 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
 
 void FileServices::savePicture(const engine::PackedImage& picture, const std::string& path) {
     if (picture.isNull()) throw ServiceError("保存する画像が空です: " + quoted(path));
+    const std::vector<std::uint8_t> bytes = encodeBitmap24(picture);
     // Written beside the target and renamed over it, so a failed save never leaves half a file
     // where a good one stood.
-    QSaveFile file(qpath(path));
-    if (!file.open(QIODevice::WriteOnly)) {
-        throw ServiceError("画像ファイルを書き込めません（" + file.errorString().toStdString() +
-                           "）: " + quoted(path));
+    const fs::path target = fspath(path);
+    fs::path temp = target;
+    temp += ".strobo-tmp";
+    {
+        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
+        out.write(reinterpret_cast<const char*>(bytes.data()),
+                  static_cast<std::streamsize>(bytes.size()));
+        out.close();
+        if (!out) {
+            std::error_code ignored;
+            fs::remove(temp, ignored);
+            throw ServiceError("画像ファイルを書き込めません: " + quoted(path));
+        }
     }
-    QImageWriter writer(&file, "bmp");
-    if (!writer.write(toQImage(picture).convertToFormat(QImage::Format_RGB888)) || !file.commit()) {
-        throw ServiceError("画像ファイルを書き込めません（" + writer.errorString().toStdString() +
-                           "）: " + quoted(path));
+    std::error_code ec;
+    fs::rename(temp, target, ec);
+    if (ec) {
+        std::error_code ignored;
+        fs::remove(temp, ignored);
+        throw ServiceError("画像ファイルを書き込めません（" + ec.message() + "）: " + quoted(path));
     }
 }
 

@@ -49,6 +49,17 @@ TEST_F(FileServicesTest, SavedBitmapIs24BitAndLoadsBackExactly) {
     EXPECT_EQ(head.left(2), "BM");
     EXPECT_EQ(static_cast<int>(head[28]), 24);
     EXPECT_EQ(m_services.loadPicture(path("a.bmp")), image);
+    // Another reader sees the same pixels.
+    EXPECT_EQ(fromQImage(QImage(QString::fromStdString(path("a.bmp")))), image);
+}
+
+TEST_F(FileServicesTest, ReadsBitmapsWrittenByOthersExactly) {
+    const engine::PackedImage image = gradient(13, 7);
+    for (auto format : {QImage::Format_RGB32, QImage::Format_RGB888, QImage::Format_ARGB32}) {
+        ASSERT_TRUE(toQImage(image).convertToFormat(format).save(
+            QString::fromStdString(path("q.bmp")), "BMP"));
+        EXPECT_EQ(m_services.loadPicture(path("q.bmp")), image) << format;
+    }
 }
 
 TEST_F(FileServicesTest, SaveReplacesAnExistingFile) {
