@@ -78,6 +78,20 @@ INSTANTIATE_TEST_SUITE_P(AllWindows, GoldenRender,
                                         : info.param.toStdString();
                          });
 
+// The tolerance must still see a layout change: a control two pixels off.
+TEST(GoldenTolerance, CatchesAControlMovedByTwoPixels) {
+    WindowSet set;
+    StoredWindow& form1 = *set.window(QStringLiteral("form1"));
+    const QImage stored = form1.renderImage();
+    const int allowed = static_cast<int>(kChangedShare * stored.width() * stored.height());
+    auto* button = form1.findChild<QPushButton*>(QStringLiteral("Command3"));
+    ASSERT_NE(button, nullptr);
+    button->move(button->pos() + QPoint(2, 2));
+    EXPECT_GT(countDifferingPixels(form1.renderImage(), stored, kChannelTolerance), allowed);
+    button->move(button->pos() - QPoint(2, 2));
+    EXPECT_EQ(countDifferingPixels(form1.renderImage(), stored, 0), 0);
+}
+
 TEST(CompositionRender, ShowsExactly400By300OfPicture3WithCommand1OnIt) {
     WindowSet set;
     CompositionWindow& w = set.composition();
