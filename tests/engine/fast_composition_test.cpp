@@ -62,11 +62,26 @@ TEST(ComposeImagesFast, MatchesTheReferenceForEveryOperationAndSize) {
 
             PackedImage actual = c0;
             composeImagesFast(a, b, actual, width, height, static_cast<CompositionOperation>(op));
-            ASSERT_EQ(actual, expected) << "round " << round << " op " << op << " rect " << width
-                                        << "x" << height << " A " << a.width << "x" << a.height
-                                        << " B " << b.width << "x" << b.height << " C "
-                                        << c0.width << "x" << c0.height;
+            ASSERT_EQ(actual, expected)
+                << "round " << round << " op " << op << " rect " << width << "x" << height << " A "
+                << a.width << "x" << a.height << " B " << b.width << "x" << b.height << " C "
+                << c0.width << "x" << c0.height;
         }
+    }
+}
+
+TEST(ComposeImagesFast, MatchesTheReferenceOnRowsLongerThanOneProcessingPiece) {
+    std::mt19937 rng(99);
+    const PackedImage a = randomImage(rng, 1300, 3);
+    const PackedImage b = randomImage(rng, 700, 4);
+    const PackedImage c0 = randomImage(rng, 1200, 4);
+    for (int op = -1; op <= 8; ++op) {
+        PackedImage expectedA = a, expectedB = b, expected = c0;
+        PackedImageDevice da(expectedA), db(expectedB), dc(expected);
+        ComposeImages(da, db, dc, 1250, 4, static_cast<CompositionOperation>(op));
+        PackedImage actual = c0;
+        composeImagesFast(a, b, actual, 1250, 4, static_cast<CompositionOperation>(op));
+        ASSERT_EQ(actual, expected) << "op " << op;
     }
 }
 
