@@ -1,5 +1,7 @@
 #pragma once
 
+#include <string>
+
 #include "windows/main/stored_window.h"
 
 class QLabel;
@@ -25,6 +27,12 @@ class MainWindow : public StoredWindow {
     QPushButton* Command5 = nullptr;
     // Hidden: holds the work folder for the other windows.
     QLineEdit* Text1 = nullptr;
+
+    // Kept by frame extraction: the chosen clip, the typed work folder and the frame prefix (the
+    // folder followed by the separator and "test") that the contact sheet reads.
+    std::string aviPath;
+    std::string workFolder;
+    std::string framePrefix;
 };
 
 }  // namespace strobo::windows

@@ -3,6 +3,7 @@
 #include "windows/composition/composition_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
+#include "windows/main/desktop_services.h"
 #include "windows/main/main_window.h"
 #include "windows/output/animation_window.h"
 #include "windows/output/save_window.h"
@@ -49,6 +50,14 @@ SaveWindow& WindowSet::form4() {
 }
 AnimationWindow& WindowSet::form5() {
     return createOnFirstUse(m_form5, *this);
+}
+
+workfolder::PlatformServices& WindowSet::services() {
+    if (!m_services) {
+        m_desktopServices = std::make_unique<DesktopServices>();
+        m_services = m_desktopServices.get();
+    }
+    return *m_services;
 }
 
 QStringList WindowSet::windowNames() {

@@ -4,9 +4,14 @@
 #include <QStringList>
 #include <memory>
 
+namespace strobo::workfolder {
+class PlatformServices;
+}
+
 namespace strobo::windows {
 
 class StoredWindow;
+class DesktopServices;
 class MainWindow;
 class PlaybackWindow;
 class ContactSheetWindow;
@@ -31,6 +36,11 @@ class WindowSet {
     SaveWindow& form4();
     AnimationWindow& form5();
 
+    // The desktop services every handler works through: the real dialogs unless a test or the
+    // command line sets others. The set does not own services set from outside.
+    workfolder::PlatformServices& services();
+    void setServices(workfolder::PlatformServices& services) { m_services = &services; }
+
     // The windows' names as stored: form1, Form2, Form3, 合成, Form4, Form5.
     static QStringList windowNames();
     // The window of that name, created if need be; nullptr for an unknown name.
@@ -39,6 +49,8 @@ class WindowSet {
     bool isCreated(const QString& name) const;
 
   private:
+    std::unique_ptr<DesktopServices> m_desktopServices;
+    workfolder::PlatformServices* m_services = nullptr;
     std::unique_ptr<MainWindow> m_form1;
     std::unique_ptr<PlaybackWindow> m_form2;
     std::unique_ptr<ContactSheetWindow> m_form3;
