@@ -44,8 +44,7 @@ class OutputWindowsTest : public ::testing::Test {
                                wf::pristineBaseImage(m_work));
         m_windows.form1().Text1->setText(QString::fromStdString(m_work));
         setRange("3", "5");
-        m_windows.form4().setServices(m_services);
-        m_windows.form5().setServices(m_services);
+        m_windows.setServices(m_services);
     }
 
     void makeSeries(int first, int last) {

@@ -8,7 +8,6 @@
 
 #include "ui_animation_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
-#include "windows/main/desktop_services.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
@@ -24,8 +23,7 @@ const QString kCaptionStopped = QStringLiteral("もう一度見る");
 
 }  // namespace
 
-AnimationWindow::AnimationWindow(WindowSet& windows)
-    : StoredWindow(windows), m_desktopServices(std::make_unique<DesktopServices>(this)) {
+AnimationWindow::AnimationWindow(WindowSet& windows) : StoredWindow(windows) {
     Ui::Form5 ui;
     ui.setupUi(this);
     Picture1 = ui.Picture1;
@@ -63,7 +61,8 @@ AnimationWindow::AnimationWindow(WindowSet& windows)
     // Stopped is shown as such, so that the next click plays again.
     view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
     m_scheduler = output::makeQtReplayScheduler(*Timer1);
-    m_replay = std::make_unique<output::Replay>(*m_desktopServices, *m_scheduler, std::move(view));
+    m_replay =
+        std::make_unique<output::Replay>(this->windows().services(), *m_scheduler, std::move(view));
 
     connect(Command1, &QPushButton::clicked, this, &AnimationWindow::toggleClicked);
     connect(Command2, &QPushButton::clicked, this, &AnimationWindow::backClicked);
@@ -74,12 +73,14 @@ AnimationWindow::~AnimationWindow() {
     m_scheduler.reset();
 }
 
-void AnimationWindow::setServices(workfolder::PlatformServices& services) {
-    m_replay->setServices(services);
+void AnimationWindow::setTimer1Enabled(bool on) {
+    // The set's services may have been replaced since this window was made.
+    m_replay->setServices(windows().services());
+    m_replay->setTimerEnabled(on);
 }
 
 void AnimationWindow::startPlayback() {
-    m_replay->setTimerEnabled(true);
+    setTimer1Enabled(true);
 }
 
 bool AnimationWindow::isPlaying() const {
@@ -105,7 +106,7 @@ void AnimationWindow::closeEvent(QCloseEvent* event) {
 }
 
 void AnimationWindow::toggleClicked() {
-    m_replay->setTimerEnabled(!m_replay->timerEnabled());
+    setTimer1Enabled(!m_replay->timerEnabled());
     Command1->setText(m_replay->timerEnabled() ? kCaptionPlaying : kCaptionStopped);
 }
 

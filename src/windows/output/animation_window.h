@@ -9,13 +9,8 @@ class QLabel;
 class QPushButton;
 class QTimer;
 
-namespace strobo::workfolder {
-class PlatformServices;
-}
-
 namespace strobo::windows {
 
-class DesktopServices;
 class PictureBox;
 
 namespace output {
@@ -32,9 +27,6 @@ class AnimationWindow : public StoredWindow {
 
     explicit AnimationWindow(WindowSet& windows);
     ~AnimationWindow() override;
-
-    // The services the replay loads pictures through; the desktop's own unless set otherwise.
-    void setServices(workfolder::PlatformServices& services);
 
     // Timer1 switched on, as form1.Command5 does: replays begin one interval later. The caption
     // of Command1 is left as it is.
@@ -61,8 +53,8 @@ class AnimationWindow : public StoredWindow {
   private:
     void toggleClicked();
     void backClicked();
+    void setTimer1Enabled(bool on);
 
-    std::unique_ptr<DesktopServices> m_desktopServices;
     QLabel* m_note = nullptr;
     std::unique_ptr<output::ReplayScheduler> m_scheduler;
     std::unique_ptr<output::Replay> m_replay;

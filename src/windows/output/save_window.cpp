@@ -5,7 +5,6 @@
 
 #include "ui_save_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
-#include "windows/main/desktop_services.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
 #include "windows/output/save_series.h"
@@ -13,10 +12,7 @@
 
 namespace strobo::windows {
 
-SaveWindow::SaveWindow(WindowSet& windows)
-    : StoredWindow(windows),
-      m_desktopServices(std::make_unique<DesktopServices>(this)),
-      m_services(m_desktopServices.get()) {
+SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     Ui::Form4 ui;
     ui.setupUi(this);
     Command1 = ui.Command1;
@@ -25,8 +21,6 @@ SaveWindow::SaveWindow(WindowSet& windows)
     connect(Command1, &QPushButton::clicked, this, &SaveWindow::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &SaveWindow::resetClicked);
 }
-
-SaveWindow::~SaveWindow() = default;
 
 void SaveWindow::onLoad() {
     m_workFolder = windows().form1().Text1->text().toStdString();
@@ -37,13 +31,14 @@ void SaveWindow::saveClicked() {
     const output::FrameRangeText range{
         form3.Text1->text().toStdString(),
         workfolder::fixedBuffer255(form3.Text2->text().toStdString())};
-    if (output::saveSeries(*m_services, m_workFolder, range) != output::SaveOutcome::Saved) return;
+    if (output::saveSeries(windows().services(), m_workFolder, range) != output::SaveOutcome::Saved)
+        return;
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
 }
 
 void SaveWindow::resetClicked() {
-    if (!output::resetBaseImage(*m_services, m_workFolder)) return;
+    if (!output::resetBaseImage(windows().services(), m_workFolder)) return;
     hide();
     MainWindow& form1 = windows().form1();
     form1.Command3->setEnabled(false);

@@ -1,19 +1,12 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "windows/main/stored_window.h"
 
 class QPushButton;
 
-namespace strobo::workfolder {
-class PlatformServices;
-}
-
 namespace strobo::windows {
-
-class DesktopServices;
 
 // Form4, the save window. Its file dialog CommonDialog1 has no widget; a dialog is made when it
 // is needed.
@@ -22,10 +15,6 @@ class SaveWindow : public StoredWindow {
 
   public:
     explicit SaveWindow(WindowSet& windows);
-    ~SaveWindow() override;
-
-    // The services the handlers work through; the desktop's own unless set otherwise.
-    void setServices(workfolder::PlatformServices& services) { m_services = &services; }
 
     // The work folder as copied from form1.Text1 when the window was first shown.
     const std::string& workFolder() const { return m_workFolder; }
@@ -41,8 +30,6 @@ class SaveWindow : public StoredWindow {
     void saveClicked();
     void resetClicked();
 
-    std::unique_ptr<DesktopServices> m_desktopServices;
-    workfolder::PlatformServices* m_services = nullptr;
     std::string m_workFolder;
 };
 
