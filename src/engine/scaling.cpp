@@ -75,19 +75,20 @@ AxisTaps makeAxisTaps(std::int64_t source, std::int64_t target) {
 }
 
 // One source row resampled horizontally, three unnormalised channel sums per output pixel.
-void resampleRow(const PackedColor* src, const AxisTaps& taps, std::uint64_t* out,
-                 std::int32_t width) {
+template <typename Acc>
+void resampleRow(const PackedColor* src, const AxisTaps& taps, Acc* out, std::int32_t width) {
     for (std::int32_t o = 0; o < width; ++o) {
-        std::uint64_t red = 0;
-        std::uint64_t green = 0;
-        std::uint64_t blue = 0;
+        Acc red = 0;
+        Acc green = 0;
+        Acc blue = 0;
         const std::uint64_t* w = taps.weights.data() + taps.offset[o];
         const PackedColor* p = src + taps.first[o];
         for (std::int32_t t = 0; t < taps.count[o]; ++t) {
             const auto colour = static_cast<std::uint32_t>(p[t]);
-            red += w[t] * (colour & 255u);
-            green += w[t] * ((colour >> 8) & 255u);
-            blue += w[t] * ((colour >> 16) & 255u);
+            const auto weight = static_cast<Acc>(w[t]);
+            red += weight * (colour & 255u);
+            green += weight * ((colour >> 8) & 255u);
+            blue += weight * ((colour >> 16) & 255u);
         }
         out[3 * o] = red;
         out[3 * o + 1] = green;
@@ -95,22 +96,37 @@ void resampleRow(const PackedColor* src, const AxisTaps& taps, std::uint64_t* ou
     }
 }
 
-}  // namespace
+// Rounded division by one denominator for the whole image. For 32-bit sums the quotient comes
+// from one multiplication: with m = floor((2^64 - 1) / d) + 1, floor(x / d) = (x * m) >> 64 for
+// every x below 2^32 (Lemire, Kaser and Kurz, "Faster remainder by direct computation").
+struct Divider {
+    explicit Divider(std::uint64_t d)
+        : denominator(d), half(d / 2), multiplier(~std::uint64_t{0} / d + 1) {}
+    std::uint32_t operator()(std::uint32_t sum) const {
+        const std::uint64_t x = static_cast<std::uint64_t>(sum) + half;
+        if (x >> 32) return static_cast<std::uint32_t>(x / denominator);
+        return static_cast<std::uint32_t>((static_cast<unsigned __int128>(multiplier) * x) >> 64);
+    }
+    std::uint32_t operator()(std::uint64_t sum) const {
+        return static_cast<std::uint32_t>((sum + half) / denominator);
+    }
+    std::uint64_t denominator;
+    std::uint64_t half;
+    std::uint64_t multiplier;
+};
 
-PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height) {
-    if (width <= 0 || height <= 0 || src.isNull()) return PackedImage();
-
-    const AxisTaps across = makeAxisTaps(src.width, width);
-    const AxisTaps down = makeAxisTaps(src.height, height);
-    const std::uint64_t denominator = across.denominator * down.denominator;
+template <typename Acc>
+PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
+                      std::int32_t width, std::int32_t height) {
+    const Divider divide(across.denominator * down.denominator);
     const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
 
     // Consecutive source rows land in different slots; the taps of neighbouring output rows share
     // at most their boundary rows, which therefore stay cached.
-    std::array<std::vector<std::uint64_t>, 2> cached = {std::vector<std::uint64_t>(rowValues),
-                                                        std::vector<std::uint64_t>(rowValues)};
+    std::array<std::vector<Acc>, 2> cached = {std::vector<Acc>(rowValues),
+                                              std::vector<Acc>(rowValues)};
     std::array<std::int32_t, 2> cachedRow = {-1, -1};
-    std::vector<std::uint64_t> sum(rowValues);
+    std::vector<Acc> sum(rowValues);
 
     PackedImage result(width, height);
     for (std::int32_t y = 0; y < height; ++y) {
@@ -123,19 +139,36 @@ PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t 
                 resampleRow(src.row(sourceRow), across, cached[slot].data(), width);
                 cachedRow[slot] = sourceRow;
             }
-            const std::uint64_t* row = cached[slot].data();
-            for (std::size_t i = 0; i < rowValues; ++i) sum[i] += w[t] * row[i];
+            const Acc* row = cached[slot].data();
+            const auto weight = static_cast<Acc>(w[t]);
+            Acc* total = sum.data();
+            for (std::size_t i = 0; i < rowValues; ++i) total[i] += weight * row[i];
         }
         PackedColor* out = result.row(y);
-        const std::uint64_t half = denominator / 2;
         for (std::int32_t x = 0; x < width; ++x) {
-            const auto red = static_cast<PackedColor>((sum[3 * x] + half) / denominator);
-            const auto green = static_cast<PackedColor>((sum[3 * x + 1] + half) / denominator);
-            const auto blue = static_cast<PackedColor>((sum[3 * x + 2] + half) / denominator);
+            const auto red = static_cast<PackedColor>(divide(sum[3 * x]));
+            const auto green = static_cast<PackedColor>(divide(sum[3 * x + 1]));
+            const auto blue = static_cast<PackedColor>(divide(sum[3 * x + 2]));
             out[x] = red | (green << 8) | (blue << 16);
         }
     }
     return result;
+}
+
+}  // namespace
+
+PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height) {
+    if (width <= 0 || height <= 0 || src.isNull()) return PackedImage();
+
+    const AxisTaps across = makeAxisTaps(src.width, width);
+    const AxisTaps down = makeAxisTaps(src.height, height);
+    // Every sum is at most 255 times the denominator; 32-bit sums are twice as fast to add and
+    // divide, and exact while that bound fits.
+    const std::uint64_t denominator = across.denominator * down.denominator;
+    if (denominator <= std::uint64_t{0xFFFFFFFF} / 255) {
+        return scaleWith<std::uint32_t>(src, across, down, width, height);
+    }
+    return scaleWith<std::uint64_t>(src, across, down, width, height);
 }
 
 }  // namespace strobo::engine
