@@ -1,11 +1,14 @@
 #include "windows/contactsheet/contact_sheet_window.h"
 
 #include <QLabel>
+#include <QPushButton>
 #include <stdexcept>
 #include <string>
 
 #include "ui_contact_sheet_window.h"
+#include "windows/composition/composition_window.h"
 #include "windows/main/image_control.h"
+#include "windows/main/window_set.h"
 
 namespace strobo::windows {
 
@@ -15,8 +18,8 @@ namespace {
 // top-left at 8 + 80 * column, 8 + 80 * row.
 constexpr int kGridOrigin = 8;
 constexpr int kGridPitch = 80;
-constexpr int kThumbWidth = 73;
-constexpr int kThumbHeight = 57;
+constexpr int kThumbWidth = ContactSheetWindow::kThumbnailWidth;
+constexpr int kThumbHeight = ContactSheetWindow::kThumbnailHeight;
 
 // Row label n stands at left 8 and top 970 + 1200 (n-1) twips; 970 twips is 64 2/3 pixels,
 // rounded to 65.
@@ -45,6 +48,12 @@ ContactSheetWindow::ContactSheetWindow(WindowSet& windows) : StoredWindow(window
     Command1 = ui.Command1;
     buildThumbnailGrid();
     applyStoredLayout();
+    connect(Command1, &QPushButton::clicked, this, &ContactSheetWindow::makeStrobeClicked);
+}
+
+void ContactSheetWindow::makeStrobeClicked() {
+    hide();
+    windows().composition().show();
 }
 
 ImageControl* ContactSheetWindow::Image1(int k) const {

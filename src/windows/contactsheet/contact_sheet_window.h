@@ -22,6 +22,9 @@ class ContactSheetWindow : public StoredWindow {
     static constexpr int kThumbnailCount = 90;
     static constexpr int kColumns = 10;
     static constexpr int kRows = kThumbnailCount / kColumns;
+    // A thumbnail's size: its picture is stretched to this.
+    static constexpr int kThumbnailWidth = 73;
+    static constexpr int kThumbnailHeight = 57;
 
     explicit ContactSheetWindow(WindowSet& windows);
 
@@ -43,6 +46,8 @@ class ContactSheetWindow : public StoredWindow {
     QPushButton* Command1 = nullptr;
 
   private:
+    // Command1: the selection is made; the composition window takes over.
+    void makeStrobeClicked();
     void buildThumbnailGrid();
 
     std::array<ImageControl*, kThumbnailCount> m_images{};

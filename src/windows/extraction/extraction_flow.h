@@ -1,0 +1,37 @@
+#pragma once
+
+#include <string>
+
+#include "windows/extraction/frame_extraction.h"
+
+namespace strobo::windows {
+
+class WindowSet;
+
+// The open dialog's filter: AVI first, then every video the decoder reads, then all files.
+inline constexpr const char* kClipDialogFilter =
+    "(*.avi) (*.avi);;動画ファイル (*.avi *.mp4 *.mov *.mkv *.wmv *.mpg *.mpeg *.m4v *.webm *.flv "
+    "*.3gp *.ts);;すべてのファイル (*)";
+inline constexpr const char* kCompletionMessage = "出力が完了しました";
+// Object name of the progress dialog shown beside the playback window while frames are saved.
+inline constexpr const char* kProgressDialogName = "extractionProgress";
+// The progress dialog's left edge: right of the playback window, which ends at x = 640.
+constexpr int kProgressDialogLeft = 660;
+
+// The work-folder prompt, its example a folder in the user's home folder.
+std::string folderPrompt();
+
+// The click of form1.Command1: choose a clip, type the work folder, play the clip in Form2 and
+// save every frame as a frame file, then leave the frame count in Form2.Text1 and disable
+// form1.Command1. A cancelled or empty answer, a missing folder the user does not want created,
+// or a clip that cannot be opened stops the stage with a message, and the button stays enabled.
+void runExtraction(WindowSet& windows);
+
+// The same loop without dialogs, for the command line: plays the clip in a playback window that
+// is never put on screen and writes frame files 1 to N into the folder, the same pixels the
+// windows write. A QApplication must exist. The folder must exist.
+ExtractionReport extractClip(const std::string& clip, const std::string& folder,
+                             workfolder::PlatformServices& services,
+                             const ExtractionProgress& progress = {});
+
+}  // namespace strobo::windows
