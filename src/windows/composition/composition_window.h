@@ -1,5 +1,10 @@
 #pragma once
 
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "windows/composition/strobe_build.h"
 #include "windows/main/stored_window.h"
 
 class QListWidget;
@@ -12,11 +17,21 @@ class PictureBox;
 // 合成, the composition window: a borderless 400 x 300 window whose visible picture box Picture3
 // (larger than the window) shows the composed picture and holds the two buttons. The other
 // picture boxes and the operation list are hidden working surfaces.
-class CompositionWindow : public StoredWindow {
+class CompositionWindow : public StoredWindow, private StrobeBuildView {
     Q_OBJECT
 
   public:
     explicit CompositionWindow(WindowSet& windows);
+    ~CompositionWindow() override;
+
+    // Draws Picture4's picture into Picture2 at percent per cent of its size.
+    void ScalePicture(std::int16_t& percent);
+
+    // The work folder as copied from form1 when the window loaded.
+    const std::string& workFolder() const { return m_workFolder; }
+    bool isBuilding() const { return m_build != nullptr; }
+    // Asks a running build to stop after its current step (used when the program ends).
+    void cancelBuild();
 
     // The controls, named as stored.
     QListWidget* List1 = nullptr;
@@ -27,6 +42,21 @@ class CompositionWindow : public StoredWindow {
     PictureBox* Picture4 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+
+  Q_SIGNALS:
+    // After each run of the build: completed, or stopped with the reason shown to the user.
+    void buildFinished(bool completed);
+
+  protected:
+    void onLoad() override;
+
+  private:
+    void runBuild();
+    void finish();
+    void showComposed(const engine::PackedImage& composed) override;
+
+    std::string m_workFolder;
+    StrobeBuild* m_build = nullptr;
 };
 
 }  // namespace strobo::windows

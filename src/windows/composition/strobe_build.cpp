@@ -41,6 +41,7 @@ StrobeBuild::StrobeBuild(wf::PlatformServices& services, std::string folder)
 BuildReport StrobeBuild::run(std::string_view firstText, std::string_view lastText,
                              StrobeBuildView* view) {
     BuildReport report;
+    m_cancelled = false;
     const std::string base = wf::baseStrobeImage(m_folder);
     try {
         const double s = wf::textToNumber(firstText);
@@ -58,6 +59,10 @@ BuildReport StrobeBuild::run(std::string_view firstText, std::string_view lastTe
         const std::int32_t from = wf::toInt32(s + 1);
         for (std::int64_t i = from; i <= last; ++i) {
             step(static_cast<std::int32_t>(i), view, report);
+            if (m_cancelled && i < last) {
+                report.cancelled = true;
+                return report;
+            }
         }
         report.completed = true;
     } catch (const wf::OverflowError& error) {

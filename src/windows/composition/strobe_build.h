@@ -33,6 +33,8 @@ class StrobeBuildView {
 
 struct BuildReport {
     bool completed = false;
+    // Stopped on request between two steps (the program is ending); not a failure.
+    bool cancelled = false;
     // Strobe files written by this run, in order (the copy of the base strobe image first).
     std::vector<std::string> written;
     // Why the build stopped, ready to show the user; empty when it completed.
@@ -59,6 +61,9 @@ class StrobeBuild {
     BuildReport run(std::string_view firstText, std::string_view lastText,
                     StrobeBuildView* view = nullptr);
 
+    // Asks a running build to stop after the step under way; what it wrote stays.
+    void cancel() { m_cancelled = true; }
+
     // C as the last step left it (it persists from step to step, as the picture box does).
     const engine::PackedImage& composed() const { return m_composed; }
 
@@ -69,6 +74,7 @@ class StrobeBuild {
     std::string m_folder;
     engine::CompositionOperation m_operation = engine::kOperationMax;
     engine::PackedImage m_composed;
+    bool m_cancelled = false;
 };
 
 struct FinishReport {

@@ -1,10 +1,13 @@
 #include "windows/main/stored_window.h"
 
+#include <QCloseEvent>
 #include <QVariant>
 #include <algorithm>
 #include <vector>
 
+#include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
+#include "windows/main/window_set.h"
 
 namespace strobo::windows {
 
@@ -64,6 +67,15 @@ void StoredWindow::applyStoredLayout() {
     applyFractionalFontSizes(*this);
     for (PictureBox* box : findChildren<PictureBox*>()) box->placeChildrenInClientArea();
     applyTabOrder(*this);
+}
+
+void StoredWindow::closeEvent(QCloseEvent* event) {
+    QWidget::closeEvent(event);
+    if (objectName() != QLatin1String("form1")) {
+        MainWindow& form1 = m_windows.form1();
+        form1.show();
+        form1.raise();
+    }
 }
 
 void StoredWindow::showEvent(QShowEvent* event) {

@@ -33,6 +33,9 @@ class StoredWindow : public QWidget {
     void applyStoredLayout();
 
     void showEvent(QShowEvent* event) override;
+    // A framed window closed with its close box is only hidden (it lives for the whole run), and
+    // the user lands on the main window with every button as it was.
+    void closeEvent(QCloseEvent* event) override;
 
   private:
     WindowSet& m_windows;

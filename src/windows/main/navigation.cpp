@@ -1,0 +1,36 @@
+#include "windows/main/navigation.h"
+
+#include <QCoreApplication>
+#include <QPushButton>
+
+#include "windows/composition/composition_window.h"
+#include "windows/main/main_window.h"
+#include "windows/main/window_set.h"
+#include "windows/output/animation_window.h"
+#include "windows/output/save_window.h"
+
+namespace strobo::windows {
+
+void connectMainWindow(WindowSet& windows) {
+    MainWindow& form1 = windows.form1();
+    QObject::connect(form1.Command3, &QPushButton::clicked, &form1, [&windows] {
+        windows.form1().hide();
+        windows.form4().show();
+    });
+    QObject::connect(form1.Command4, &QPushButton::clicked, &form1,
+                     [&windows] { endProgram(windows); });
+    QObject::connect(form1.Command5, &QPushButton::clicked, &form1, [&windows] {
+        windows.form5().show();
+        windows.form5().startPlayback();
+    });
+}
+
+void endProgram(WindowSet& windows) {
+    if (windows.isCreated(QStringLiteral("合成"))) windows.composition().cancelBuild();
+    for (const QString& name : WindowSet::windowNames()) {
+        if (windows.isCreated(name)) windows.window(name)->hide();
+    }
+    QCoreApplication::quit();
+}
+
+}  // namespace strobo::windows
