@@ -1,0 +1,336 @@
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QDir>
+#include <QLineEdit>
+#include <QProgressDialog>
+#include <QPushButton>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "windows/extraction/extraction_flow.h"
+#include "windows/extraction/playback_window.h"
+#include "windows/main/main_window.h"
+#include "windows/main/picture_box.h"
+#include "windows/main/window_set.h"
+#include "workfolder/file_names.h"
+#include "workfolder/file_services.h"
+#include "workfolder/media/media_player.h"
+#include "workfolder/media_test_clips.h"
+
+namespace strobo::windows {
+
+namespace wf = workfolder;
+namespace mt = wf::media::testing;
+using engine::PackedImage;
+
+namespace {
+
+constexpr int kClipWidth = 96;
+constexpr int kClipHeight = 64;
+
+QProgressDialog* progressDialog() {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (w->objectName() == QLatin1String(kProgressDialogName))
+            return qobject_cast<QProgressDialog*>(w);
+    }
+    return nullptr;
+}
+
+class ExtractionWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        m_work = m_temp.file("work");
+        std::filesystem::create_directories(mt::u8(m_work));
+        m_windows.setServices(m_services);
+        m_windows.form2().mediaPlayer().setCommandObserver(
+            [this](const std::string& command, int) { m_commands.push_back(command); });
+    }
+
+    // A lossless clip of n frames; frame index j holds detailedFrame(j).
+    std::string makeClip(int n, const std::string& name = "clip.avi") {
+        const std::string path = m_temp.file(name);
+        mt::writeClip(path, mt::clipOptions(kClipWidth, kClipHeight), n);
+        return path;
+    }
+    void answer(const std::string& clip, const std::string& folder) {
+        m_services.openAnswers.push_back(clip);
+        m_services.inputAnswers.push_back(folder);
+    }
+    std::string frame(int n) const { return wf::frameFile(m_work, n); }
+    bool exists(int n) { return m_services.fileExists(frame(n)); }
+
+    // The playback window's image with the decoded frame drawn at the top-left of Picture1's
+    // client area: the frame inside the border, the back colour beside and below it.
+    void expectShowsFrame(const PackedImage& file, int index) {
+        ASSERT_EQ(file.width, kPlaybackWidth);
+        ASSERT_EQ(file.height, kPlaybackHeight);
+        const PackedImage expected = mt::detailedFrame(index, kClipWidth, kClipHeight);
+        const int border = PictureBox::kBorderWidth;
+        int wrong = 0;
+        for (int y = 0; y < kClipHeight; ++y)
+            for (int x = 0; x < kClipWidth; ++x)
+                if (file.at(x + border, y + border) != expected.at(x, y)) ++wrong;
+        EXPECT_EQ(wrong, 0) << "frame " << index;
+        const QColor back = m_windows.form2().Picture1->backColor();
+        const auto backColor = engine::packColor(back.red(), back.green(), back.blue());
+        for (auto [x, y] : std::vector<std::pair<int, int>>{{border + kClipWidth, border},
+                                                            {border, border + kClipHeight},
+                                                            {kPlaybackWidth - 1, 479},
+                                                            {kPlaybackWidth - 1, border},
+                                                            {300, 240}}) {
+            EXPECT_EQ(file.at(x, y), backColor) << x << "," << y;
+        }
+    }
+
+    mt::TempFolder m_temp;
+    std::string m_work;
+    wf::FileServices m_services;
+    WindowSet m_windows;
+    std::vector<std::string> m_commands;
+};
+
+}  // namespace
+
+TEST_F(ExtractionWindowTest, ExtractsEveryFrameThroughThePlaybackWindow) {
+    const std::string clip = makeClip(5);
+    answer(clip, m_work);
+    runExtraction(m_windows);
+
+    MainWindow& form1 = m_windows.form1();
+    PlaybackWindow& form2 = m_windows.form2();
+    const std::vector<std::string> expected = {
+        "open \"" + clip + "\" alias test",
+        "window test handle  " + std::to_string(form2.Picture1->hWnd()),
+        "status test length",
+        "seek test to 1",
+        "seek test to 2",
+        "seek test to 3",
+        "seek test to 4",
+        "seek test to 5",
+        "stop test",
+        "close test"};
+    EXPECT_EQ(m_commands, expected);
+    // Seek 1 to N: position 0 is never captured and the last position shows the last frame.
+    for (int n = 1; n <= 5; ++n) expectShowsFrame(m_services.loadPicture(frame(n)), std::min(n, 4));
+    EXPECT_FALSE(exists(0));
+    EXPECT_FALSE(exists(6));
+
+    EXPECT_EQ(m_services.messages, std::vector<std::string>{"出力が完了しました"});
+    EXPECT_EQ(form2.Text1->text(), QStringLiteral("5"));
+    EXPECT_EQ(form1.Text1->text().toStdString(), m_work);
+    EXPECT_EQ(form1.aviPath, clip);
+    EXPECT_EQ(form1.workFolder, m_work);
+    EXPECT_EQ(form1.framePrefix, m_work + "/test");
+    EXPECT_FALSE(form1.Command1->isEnabled());
+    EXPECT_TRUE(form1.Command2->isEnabled());
+    EXPECT_TRUE(form1.Command4->isEnabled());
+    EXPECT_FALSE(form2.isVisible());
+    EXPECT_EQ(form2.Picture1->pos(), QPoint(0, 0));
+    EXPECT_FALSE(form2.mediaPlayer().isOpen("test"));
+}
+
+TEST_F(ExtractionWindowTest, AsksWithTheStoredTextsAndStartsAtHome) {
+    answer(makeClip(2), m_work);
+    runExtraction(m_windows);
+    ASSERT_EQ(m_services.dialogRequests.size(), 1u);
+    EXPECT_EQ(m_services.dialogRequests[0].filter, kClipDialogFilter);
+    EXPECT_TRUE(m_services.dialogRequests[0].initialFolder.empty());
+    const std::string home = QDir::toNativeSeparators(QDir::homePath()).toStdString();
+    ASSERT_EQ(m_services.prompts.size(), 1u);
+    EXPECT_EQ(m_services.prompts[0], "ストロボファイルを作るドライブとディレクトリを「" + home +
+                                         "/AviToBmp」 のように記入してください。");
+}
+
+TEST_F(ExtractionWindowTest, CompletionIsSaidWhileTheLastFrameIsOnView) {
+    answer(makeClip(3), m_work);
+    PlaybackWindow& form2 = m_windows.form2();
+    bool checked = false;
+    m_services.onMessage = [&](const std::string&) {
+        checked = true;
+        EXPECT_TRUE(form2.isVisible());
+        EXPECT_TRUE(form2.mediaPlayer().isOpen("test"));
+        EXPECT_TRUE(form2.Picture1->hasVideoFrame());
+        EXPECT_EQ(m_commands.back(), "seek test to 3");
+        EXPECT_EQ(form2.Text1->text(), QStringLiteral("Text1"));
+    };
+    runExtraction(m_windows);
+    EXPECT_TRUE(checked);
+}
+
+TEST_F(ExtractionWindowTest, PathsWithBlanksAndJapaneseCharacters) {
+    const std::string clip = makeClip(3, "運動 会 の動画.avi");
+    const std::string folder = m_temp.file("作業 フォルダー");
+    std::filesystem::create_directories(mt::u8(folder));
+    answer(clip, folder);
+    runExtraction(m_windows);
+    EXPECT_EQ(m_commands.front(), "open \"" + clip + "\" alias test");
+    for (int n = 1; n <= 3; ++n) {
+        expectShowsFrame(m_services.loadPicture(wf::frameFile(folder, n)), std::min(n, 2));
+    }
+    EXPECT_EQ(m_services.messages, std::vector<std::string>{"出力が完了しました"});
+}
+
+TEST_F(ExtractionWindowTest, UnopenableClipIsAnErrorAndTheStageCanRunAgain) {
+    const std::string bad = m_temp.file("not a clip.avi");
+    mt::writeBytes(bad, "this is no video");
+    answer(bad, m_work);
+    runExtraction(m_windows);
+    ASSERT_EQ(m_services.messages.size(), 1u);
+    EXPECT_NE(m_services.messages[0], "出力が完了しました");
+    EXPECT_NE(m_services.messages[0].find(bad), std::string::npos);
+    EXPECT_EQ(m_commands, std::vector<std::string>{"open \"" + bad + "\" alias test"});
+    EXPECT_FALSE(exists(1));
+    EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("Text1"));
+    EXPECT_FALSE(m_windows.form2().isVisible());
+    EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
+
+    answer(makeClip(2), m_work);
+    runExtraction(m_windows);
+    EXPECT_TRUE(exists(2));
+    EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("2"));
+    EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
+}
+
+TEST_F(ExtractionWindowTest, FramesAboveTheLengthFromAnEarlierRunStay) {
+    const PackedImage old(5, 5, engine::packColor(1, 2, 3));
+    m_services.savePicture(old, frame(2));
+    m_services.savePicture(old, frame(7));
+    answer(makeClip(3), m_work);
+    runExtraction(m_windows);
+    expectShowsFrame(m_services.loadPicture(frame(2)), 2);
+    EXPECT_EQ(m_services.loadPicture(frame(7)), old);
+    EXPECT_FALSE(exists(4));
+}
+
+TEST_F(ExtractionWindowTest, CancelledOrEmptyAnswersStopBeforeAnythingIsWritten) {
+    const std::string clip = makeClip(2);
+    struct Case {
+        std::optional<std::string> clip;
+        std::optional<std::string> folder;
+    };
+    for (const Case& c :
+         {Case{std::nullopt, m_work}, Case{std::string(), m_work}, Case{clip, std::nullopt},
+          Case{clip, std::string()}, Case{clip, std::string("   ")}}) {
+        m_services.messages.clear();
+        m_services.openAnswers = {c.clip};
+        m_services.inputAnswers = {c.folder};
+        runExtraction(m_windows);
+        ASSERT_EQ(m_services.messages.size(), 1u);
+        EXPECT_NE(m_services.messages[0].find("中止"), std::string::npos);
+        EXPECT_TRUE(m_commands.empty());
+        EXPECT_EQ(m_windows.form1().Text1->text(), QStringLiteral("Text1"));
+        EXPECT_TRUE(m_windows.form1().framePrefix.empty());
+        EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
+    }
+    EXPECT_FALSE(exists(1));
+    EXPECT_FALSE(m_services.fileExists("/test1.bmp"));
+}
+
+TEST_F(ExtractionWindowTest, MissingFolderIsMadeOnlyWhenTheUserAgrees) {
+    const std::string clip = makeClip(2);
+    const std::string missing = m_temp.file("new/sub");
+    answer(clip, missing);
+    m_services.yesNoAnswers = {false};
+    runExtraction(m_windows);
+    EXPECT_EQ(m_services.questions.size(), 1u);
+    EXPECT_NE(m_services.questions[0].find(missing), std::string::npos);
+    EXPECT_FALSE(m_services.folderExists(missing));
+    EXPECT_TRUE(m_commands.empty());
+    EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
+
+    answer(clip, missing);
+    m_services.yesNoAnswers = {true};
+    runExtraction(m_windows);
+    EXPECT_TRUE(m_services.fileExists(wf::frameFile(missing, 2)));
+    EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
+}
+
+TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWindow) {
+    MainWindow& form1 = m_windows.form1();
+    form1.Command5->setEnabled(false);
+    answer(makeClip(4), m_work);
+    std::vector<QString> labels;
+    m_services.onYield = [&] {
+        for (QPushButton* b :
+             {form1.Command1, form1.Command2, form1.Command3, form1.Command4, form1.Command5})
+            EXPECT_FALSE(b->isEnabled());
+        QProgressDialog* dialog = progressDialog();
+        ASSERT_NE(dialog, nullptr);
+        EXPECT_TRUE(dialog->isVisible());
+        EXPECT_GE(dialog->frameGeometry().left(), kProgressDialogLeft);
+        EXPECT_FALSE(dialog->frameGeometry().intersects(m_windows.form2().frameGeometry()));
+        labels.push_back(dialog->labelText());
+    };
+    runExtraction(m_windows);
+    // The label is updated after each save: it still names the frame before the one sought.
+    EXPECT_EQ(labels, (std::vector<QString>{"0 / 4", "1 / 4", "2 / 4", "3 / 4"}));
+    // The dialog was up during every capture and still no frame shows it.
+    for (int n = 1; n <= 4; ++n) expectShowsFrame(m_services.loadPicture(frame(n)), std::min(n, 3));
+    EXPECT_EQ(progressDialog(), nullptr);
+    EXPECT_FALSE(form1.Command1->isEnabled());
+    EXPECT_TRUE(form1.Command2->isEnabled());
+    EXPECT_TRUE(form1.Command3->isEnabled());
+    EXPECT_TRUE(form1.Command4->isEnabled());
+    EXPECT_FALSE(form1.Command5->isEnabled());
+}
+
+TEST_F(ExtractionWindowTest, StoppingKeepsTheFramesSavedSoFar) {
+    answer(makeClip(6), m_work);
+    int yields = 0;
+    m_services.onYield = [&] {
+        if (++yields == 3) progressDialog()->cancel();
+    };
+    runExtraction(m_windows);
+    EXPECT_TRUE(exists(3));
+    EXPECT_FALSE(exists(4));
+    EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("3"));
+    ASSERT_EQ(m_services.messages.size(), 1u);
+    EXPECT_NE(m_services.messages[0].find("3 番まで"), std::string::npos);
+    EXPECT_EQ(m_commands.back(), "close test");
+    EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
+}
+
+TEST_F(ExtractionWindowTest, UnwritableFrameStopsWithAMessageAndTheFramesSoFarCount) {
+    std::filesystem::create_directory(mt::u8(frame(3)));
+    answer(makeClip(5), m_work);
+    runExtraction(m_windows);
+    ASSERT_EQ(m_services.messages.size(), 1u);
+    EXPECT_NE(m_services.messages[0].find(frame(3)), std::string::npos);
+    EXPECT_TRUE(exists(2));
+    EXPECT_FALSE(exists(4));
+    EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("2"));
+    EXPECT_EQ(m_commands.back(), "close test");
+    EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
+    EXPECT_FALSE(m_windows.form2().isVisible());
+}
+
+TEST_F(ExtractionWindowTest, HeadlessExtractionWritesTheSamePixels) {
+    const std::string clip = makeClip(3);
+    answer(clip, m_work);
+    runExtraction(m_windows);
+
+    const std::string other = m_temp.file("headless");
+    std::filesystem::create_directories(mt::u8(other));
+    wf::FileServices services;
+    std::vector<std::int32_t> saved;
+    const ExtractionReport report =
+        extractClip(clip, other, services, [&](std::int32_t i, std::int32_t) {
+            saved.push_back(i);
+            return true;
+        });
+    EXPECT_TRUE(report.completed);
+    EXPECT_EQ(report.written, 3);
+    EXPECT_EQ(saved, (std::vector<std::int32_t>{0, 1, 2, 3}));
+    for (int n = 1; n <= 3; ++n) {
+        EXPECT_EQ(mt::readBytes(wf::frameFile(other, n)), mt::readBytes(frame(n))) << n;
+    }
+    EXPECT_TRUE(services.messages.empty());
+
+    const ExtractionReport noFolder = extractClip(clip, m_temp.file("nowhere"), services);
+    EXPECT_FALSE(noFolder.opened);
+    EXPECT_NE(noFolder.failure.find("nowhere"), std::string::npos);
+}
+
+}  // namespace strobo::windows
