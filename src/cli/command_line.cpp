@@ -2,9 +2,15 @@
 
 #include <QApplication>
 #include <QImage>
-#include <cstring>
 #include <iostream>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "cli/arguments.h"
+#include "cli/batch_commands.h"
+#include "cli/help_texts.h"
+#include "cli/make_command.h"
 #include "windows/main/application.h"
 #include "windows/main/stored_window.h"
 #include "windows/main/window_set.h"
@@ -14,21 +20,10 @@ namespace strobo::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "strobo " STROBO_VERSION
-    " — ビデオからストロボ写真を作る / makes strobe photographs from a video clip\n"
-    "\n"
-    "Usage: strobo            open the windows\n"
-    "       strobo --help     show this help\n"
-    "       strobo --version  show the version\n"
-    "       strobo --render-window NAME OUT.png\n"
-    "                         draw one window as stored (form1, Form2, Form3, 合成, Form4, Form5)\n"
-    "                         into a PNG file, without showing it\n";
-
 // Draws a window offscreen and writes it as PNG; needs no display.
 int renderWindow(int argc, char** argv) {
     if (argc != 4) {
-        std::cerr << "strobo: --render-window NAME OUT.png\n" << kUsage;
+        std::cerr << "strobo: usage / 使い方: strobo --render-window NAME OUT.png\n";
         return 2;
     }
     if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY")) {
@@ -50,21 +45,47 @@ int renderWindow(int argc, char** argv) {
     return 0;
 }
 
+// Runs one batch command, turning its errors into a one-line message and the exit code.
+int runCommand(std::string_view name, const std::vector<std::string>& words,
+               int (*command)(const std::vector<std::string>&)) {
+    try {
+        return command(words);
+    } catch (const UsageError& error) {
+        std::cerr << "strobo " << name << ": " << error.what() << " (strobo " << name
+                  << " --help)\n";
+        return kExitUsage;
+    } catch (const InputError& error) {
+        std::cerr << "strobo " << name << ": " << error.what() << "\n";
+        return kExitFailure;
+    } catch (const std::exception& error) {
+        std::cerr << "strobo " << name << ": " << oneLine(error.what()) << "\n";
+        return kExitFailure;
+    }
+}
+
 }  // namespace
 
 int runMain(int argc, char** argv) {
     if (argc >= 2) {
-        if (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0) {
-            std::cout << kUsage;
-            return 0;
+        const std::string_view first = argv[1];
+        const std::vector<std::string> words(argv + 2, argv + argc);
+        if (first == "--help" || first == "-h" || first == "help") {
+            std::cout << generalHelp();
+            return kExitSuccess;
         }
-        if (std::strcmp(argv[1], "--render-window") == 0) return renderWindow(argc, argv);
-        if (std::strcmp(argv[1], "--version") == 0) {
+        if (first == "--render-window") return renderWindow(argc, argv);
+        if (first == "--version") {
             std::cout << "strobo " STROBO_VERSION "\n";
-            return 0;
+            return kExitSuccess;
         }
-        std::cerr << "strobo: 不明な引数です / unknown argument: " << argv[1] << "\n" << kUsage;
-        return 2;
+        if (first == "extract") return runCommand(first, words, runExtract);
+        if (first == "build") return runCommand(first, words, runBuild);
+        if (first == "save") return runCommand(first, words, runSave);
+        if (first == "make") return runCommand(first, words, runMake);
+        if (first == "demo") return runCommand(first, words, runDemo);
+        std::cerr << "strobo: 不明なコマンドです / unknown command: " << argv[1]
+                  << " (strobo --help)\n";
+        return kExitUsage;
     }
     QApplication app(argc, argv);
     workfolder::installJapaneseFontAlias();
