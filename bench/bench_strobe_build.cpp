@@ -13,6 +13,7 @@
 #include "windows/composition/strobe_build.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
+#include "workfolder/memory_tuning.h"
 
 namespace {
 
@@ -93,6 +94,7 @@ BENCHMARK(BM_ImageMagickChain)->Unit(benchmark::kMillisecond)->Iterations(1);
 }  // namespace
 
 int main(int argc, char** argv) {
+    strobo::workfolder::keepFreedMemoryForReuse();
     QCoreApplication app(argc, argv);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

@@ -155,6 +155,143 @@ PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const Axis
     return result;
 }
 
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
+#define STROBO_SCALE_CLONES __attribute__((target_clones("avx2", "default")))
+#else
+#define STROBO_SCALE_CLONES
+#endif
+
+// The taps of one axis laid out with the same count K for every output pixel, so that the inner
+// loops have a fixed length: output o reads source pixels start[o] .. start[o]+K-1, some with
+// weight 0. Needs a source of at least K pixels.
+struct FixedTaps {
+    int k = 0;
+    std::vector<std::int32_t> start;
+    std::vector<std::uint32_t> weights;  // k per output
+};
+
+FixedTaps fixTaps(const AxisTaps& taps, std::int32_t sourceLength) {
+    FixedTaps fixed;
+    for (std::int32_t c : taps.count) fixed.k = std::max(fixed.k, c);
+    if (fixed.k == 0 || fixed.k > sourceLength) return {};
+    const std::size_t outputs = taps.first.size();
+    fixed.start.resize(outputs);
+    fixed.weights.assign(outputs * static_cast<std::size_t>(fixed.k), 0);
+    for (std::size_t o = 0; o < outputs; ++o) {
+        const std::int32_t start = std::min(taps.first[o], sourceLength - fixed.k);
+        fixed.start[o] = start;
+        for (std::int32_t t = 0; t < taps.count[o]; ++t) {
+            const std::size_t slot = static_cast<std::size_t>(taps.first[o] - start + t);
+            fixed.weights[o * static_cast<std::size_t>(fixed.k) + slot] =
+                static_cast<std::uint32_t>(
+                    taps.weights[taps.offset[o] + static_cast<std::size_t>(t)]);
+        }
+    }
+    return fixed;
+}
+
+// Red and blue travel together in one 64-bit word (red in the low half, blue in the high half):
+// one multiplication weighs both. A half never overflows into the other, as a channel sum along
+// one axis is at most 255 times that axis's denominator.
+template <int K>
+STROBO_SCALE_CLONES void resampleRowFixed(const PackedColor* src, const FixedTaps& taps,
+                                          std::uint32_t* out, std::int32_t width) {
+    const std::int32_t* start = taps.start.data();
+    const std::uint32_t* weights = taps.weights.data();
+    for (std::int32_t o = 0; o < width; ++o) {
+        const auto* p = reinterpret_cast<const std::uint32_t*>(src + start[o]);
+        const std::uint32_t* w = weights + static_cast<std::size_t>(o) * K;
+        std::uint64_t redBlue = 0;
+        std::uint32_t green = 0;
+        for (int t = 0; t < K; ++t) {
+            const std::uint32_t c = p[t];
+            redBlue += ((c & 0xFFu) | (static_cast<std::uint64_t>(c & 0xFF0000u) << 16)) * w[t];
+            green += ((c >> 8) & 0xFFu) * w[t];
+        }
+        out[3 * o] = static_cast<std::uint32_t>(redBlue);
+        out[3 * o + 1] = green;
+        out[3 * o + 2] = static_cast<std::uint32_t>(redBlue >> 32);
+    }
+}
+
+using FixedRowFunction = void (*)(const PackedColor*, const FixedTaps&, std::uint32_t*,
+                                  std::int32_t);
+
+FixedRowFunction fixedRowFunction(int k) {
+    switch (k) {
+        case 1:
+            return &resampleRowFixed<1>;
+        case 2:
+            return &resampleRowFixed<2>;
+        case 3:
+            return &resampleRowFixed<3>;
+        case 4:
+            return &resampleRowFixed<4>;
+        default:
+            return nullptr;
+    }
+}
+
+STROBO_SCALE_CLONES void accumulate(std::uint32_t* total, const std::uint32_t* row,
+                                    std::uint32_t weight, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i) total[i] += weight * row[i];
+}
+
+// Rounded quotients by d of sums below 256 * d, where 257 * d fits 32 bits. A float product
+// lands within one of the true quotient; two exact integer checks settle it.
+STROBO_SCALE_CLONES void divideRow(const std::uint32_t* sum, std::uint32_t* quotient, std::size_t n,
+                                   std::uint32_t d) {
+    const std::uint32_t half = d / 2;
+    const float inverse = 1.0f / static_cast<float>(d);
+    for (std::size_t i = 0; i < n; ++i) {
+        const std::uint32_t x = sum[i] + half;
+        std::uint32_t q = static_cast<std::uint32_t>(static_cast<float>(x) * inverse);
+        q -= (q * d > x) ? 1u : 0u;
+        q += ((q + 1) * d <= x) ? 1u : 0u;
+        quotient[i] = q;
+    }
+}
+
+// The 32-bit path with fixed tap counts; nullopt-like empty image when it does not apply.
+bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
+                PackedImage& result) {
+    const std::uint64_t denominator = across.denominator * down.denominator;
+    if (denominator > std::uint64_t{0xFFFFFFFF} / 257) return false;
+    const FixedTaps h = fixTaps(across, src.width);
+    const FixedRowFunction resample = fixedRowFunction(h.k);
+    if (!resample) return false;
+    const auto d = static_cast<std::uint32_t>(denominator);
+    const std::int32_t width = result.width;
+    const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
+
+    std::array<std::vector<std::uint32_t>, 2> cached = {std::vector<std::uint32_t>(rowValues),
+                                                        std::vector<std::uint32_t>(rowValues)};
+    std::array<std::int32_t, 2> cachedRow = {-1, -1};
+    std::vector<std::uint32_t> sum(rowValues);
+    std::vector<std::uint32_t> quotient(rowValues);
+    for (std::int32_t y = 0; y < result.height; ++y) {
+        std::fill(sum.begin(), sum.end(), 0u);
+        const std::uint64_t* w = down.weights.data() + down.offset[y];
+        for (std::int32_t t = 0; t < down.count[y]; ++t) {
+            const std::int32_t sourceRow = down.first[y] + t;
+            const std::size_t slot = static_cast<std::size_t>(sourceRow) % 2;
+            if (cachedRow[slot] != sourceRow) {
+                resample(src.row(sourceRow), h, cached[slot].data(), width);
+                cachedRow[slot] = sourceRow;
+            }
+            accumulate(sum.data(), cached[slot].data(), static_cast<std::uint32_t>(w[t]),
+                       rowValues);
+        }
+        divideRow(sum.data(), quotient.data(), rowValues, d);
+        PackedColor* out = result.row(y);
+        for (std::int32_t x = 0; x < width; ++x) {
+            out[x] = static_cast<PackedColor>(quotient[3 * x] | (quotient[3 * x + 1] << 8) |
+                                              (quotient[3 * x + 2] << 16));
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height) {
@@ -165,6 +302,8 @@ PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t 
     // Every sum is at most 255 times the denominator; 32-bit sums are twice as fast to add and
     // divide, and exact while that bound fits.
     const std::uint64_t denominator = across.denominator * down.denominator;
+    PackedImage result(width, height);
+    if (scaleFixed(src, across, down, result)) return result;
     if (denominator <= std::uint64_t{0xFFFFFFFF} / 255) {
         return scaleWith<std::uint32_t>(src, across, down, width, height);
     }

@@ -73,12 +73,17 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
         if (size < 0) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
         // Anything far bigger than the largest picture we accept is not read into memory.
         const std::streamoff limit = kMaxPicturePixels * 4 + (1 << 20);
-        std::vector<std::uint8_t> bytes(static_cast<std::size_t>(std::min(size, limit)));
+        // The same few sizes are read again and again; keeping one buffer spares the zero
+        // fill and the fresh pages a new one would cost every time.
+        static thread_local std::vector<std::uint8_t> bytes;
+        bytes.resize(static_cast<std::size_t>(std::min(size, limit)));
         in.seekg(0);
         in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
         if (!in) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
         BitmapCheck check = BitmapCheck::NotSimple;
-        if (auto picture = decodeSimpleBitmap(bytes, kMaxPicturePixels, check)) return *picture;
+        auto picture = decodeSimpleBitmap(bytes, kMaxPicturePixels, check);
+        if (bytes.capacity() > (std::size_t{16} << 20)) std::vector<std::uint8_t>().swap(bytes);
+        if (picture) return std::move(*picture);
         if (check == BitmapCheck::Truncated) {
             throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
         }
