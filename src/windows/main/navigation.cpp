@@ -4,6 +4,8 @@
 #include <QPushButton>
 
 #include "windows/composition/composition_window.h"
+#include "windows/contactsheet/contact_sheet_flow.h"
+#include "windows/extraction/extraction_flow.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
 #include "windows/output/animation_window.h"
@@ -13,6 +15,10 @@ namespace strobo::windows {
 
 void connectMainWindow(WindowSet& windows) {
     MainWindow& form1 = windows.form1();
+    QObject::connect(form1.Command1, &QPushButton::clicked, &form1,
+                     [&windows] { runExtraction(windows); });
+    QObject::connect(form1.Command2, &QPushButton::clicked, &form1,
+                     [&windows] { openContactSheet(windows); });
     QObject::connect(form1.Command3, &QPushButton::clicked, &form1, [&windows] {
         windows.form1().hide();
         windows.form4().show();
