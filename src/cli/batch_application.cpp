@@ -7,6 +7,10 @@
 
 #include "workfolder/fonts.h"
 
+extern "C" {
+#include <libavutil/log.h>
+}
+
 namespace strobo::cli {
 
 namespace {
@@ -26,6 +30,9 @@ void batchMessageHandler(QtMsgType type, const QMessageLogContext&, const QStrin
 
 std::unique_ptr<QCoreApplication> makeBatchApplication(bool withWidgets) {
     qInstallMessageHandler(batchMessageHandler);
+    // FFmpeg's own remarks on a clip (a guessed format, a damaged packet) would interleave with
+    // the progress bar; a clip it cannot read is reported by the program itself.
+    av_log_set_level(AV_LOG_QUIET);
     if (!withWidgets) return std::make_unique<QCoreApplication>(g_argc, g_argv);
     qputenv("QT_QPA_PLATFORM", "offscreen");
     auto app = std::make_unique<QApplication>(g_argc, g_argv);
