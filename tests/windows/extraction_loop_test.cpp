@@ -38,9 +38,10 @@ class FakeSurface : public PlaybackSurface {
     }
     std::string mediaFailure(int code) const override { return "code " + std::to_string(code); }
     std::uint64_t videoWindowHandle() override { return kHandle; }
-    engine::PackedImage capturePlayback() override {
+    const engine::PackedImage& capturePlayback() override {
         ++captures;
-        return engine::PackedImage(3, 2, engine::packColor(shown, 7, 9));
+        picture = engine::PackedImage(3, 2, engine::packColor(shown, 7, 9));
+        return picture;
     }
 
     bool openable = true;
@@ -48,6 +49,7 @@ class FakeSurface : public PlaybackSurface {
     int failingSeek = -1;
     int shown = 0;
     int captures = 0;
+    engine::PackedImage picture;
     std::vector<std::string> commands;
     std::vector<std::size_t> replyLengths;
 };

@@ -11,6 +11,7 @@
 
 #include "windows/extraction/extraction_flow.h"
 #include "windows/extraction/playback_window.h"
+#include "windows/main/desktop_services.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
@@ -304,6 +305,22 @@ TEST_F(ExtractionWindowTest, UnwritableFrameStopsWithAMessageAndTheFramesSoFarCo
     EXPECT_EQ(m_commands.back(), "close test");
     EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
     EXPECT_FALSE(m_windows.form2().isVisible());
+}
+
+TEST_F(ExtractionWindowTest, CaptureIsTheWindowsOwnImageFrameAfterFrame) {
+    PlaybackWindow& form2 = m_windows.form2();
+    form2.show();
+    const std::string clip = makeClip(3);
+    ASSERT_EQ(form2.sendMediaCommand(openCommand(clip)), 0);
+    ASSERT_EQ(form2.sendMediaCommand(windowCommand(form2.videoWindowHandle())), 0);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_EQ(form2.sendMediaCommand(seekCommand(i)), 0);
+        EXPECT_EQ(form2.capturePlayback(), captureWindow(form2)) << i;
+    }
+    // A window shown empty after the clip is closed is captured empty, not as the last frame.
+    form2.sendMediaCommand(closeCommand());
+    EXPECT_EQ(form2.capturePlayback(), captureWindow(form2));
+    form2.hide();
 }
 
 TEST_F(ExtractionWindowTest, HeadlessExtractionWritesTheSamePixels) {

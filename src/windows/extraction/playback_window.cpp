@@ -1,5 +1,7 @@
 #include "windows/extraction/playback_window.h"
 
+#include <QPainter>
+
 #include "ui_playback_window.h"
 #include "windows/main/desktop_services.h"
 #include "windows/main/picture_box.h"
@@ -38,8 +40,32 @@ std::uint64_t PlaybackWindow::videoWindowHandle() {
     return Picture1->hWnd();
 }
 
-engine::PackedImage PlaybackWindow::capturePlayback() {
-    return captureWindow(*this);
+const engine::PackedImage& PlaybackWindow::capturePlayback() {
+    const int width = this->width();
+    const int height = this->height();
+    if (m_captureSurface.size() != size()) {
+        m_captureSurface = QImage(size(), QImage::Format_RGB32);
+        m_captureSurface.setDevicePixelRatio(1.0);
+    }
+    if (m_capture.width != width || m_capture.height != height) {
+        m_capture = engine::PackedImage(width, height);
+    }
+    m_captureSurface.fill(palette().color(backgroundRole()));
+    {
+        QPainter painter(&m_captureSurface);
+        render(&painter, QPoint(), QRegion(), DrawWindowBackground | DrawChildren);
+    }
+    // Qt keeps 0xffRRGGBB; a packed colour has red in the low byte and nothing above blue.
+    for (int y = 0; y < height; ++y) {
+        const auto* src = reinterpret_cast<const std::uint32_t*>(m_captureSurface.constScanLine(y));
+        engine::PackedColor* dst = m_capture.row(y);
+        for (int x = 0; x < width; ++x) {
+            const std::uint32_t p = src[x];
+            dst[x] = static_cast<engine::PackedColor>(((p >> 16) & 0xFFu) | (p & 0xFF00u) |
+                                                      ((p & 0xFFu) << 16));
+        }
+    }
+    return m_capture;
 }
 
 }  // namespace strobo::windows
