@@ -7,6 +7,7 @@
 #include <QWidget>
 
 #include "windows/main/image_control.h"
+#include "workfolder/qt_image.h"
 
 namespace strobo::windows {
 namespace {
@@ -25,11 +26,11 @@ TEST(PackedImageConversion, KeepsRedInTheLowByte) {
     engine::PackedImage packed(2, 1);
     packed.set(0, 0, engine::packColor(10, 20, 30));
     packed.set(1, 0, engine::packColor(255, 0, 128));
-    const QImage img = imageFromPacked(packed);
+    const QImage img = workfolder::toQImage(packed);
     ASSERT_EQ(img.size(), QSize(2, 1));
     EXPECT_EQ(img.pixelColor(0, 0), QColor(10, 20, 30));
     EXPECT_EQ(img.pixelColor(1, 0), QColor(255, 0, 128));
-    EXPECT_TRUE(imageFromPacked(engine::PackedImage()).isNull());
+    EXPECT_TRUE(workfolder::toQImage(engine::PackedImage()).isNull());
 }
 
 TEST(PictureBox, ShowsPictureAtTopLeftOfClientAreaInsideTheBorder) {

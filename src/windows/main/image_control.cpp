@@ -3,6 +3,7 @@
 #include <QPainter>
 
 #include "windows/main/picture_box.h"
+#include "workfolder/qt_image.h"
 
 namespace strobo::windows {
 
@@ -19,7 +20,7 @@ void ImageControl::setPicture(const QImage& picture) {
 }
 
 void ImageControl::setPicture(const engine::PackedImage& picture) {
-    setPicture(imageFromPacked(picture));
+    setPicture(workfolder::toQImage(picture));
 }
 
 void ImageControl::clearPicture() {

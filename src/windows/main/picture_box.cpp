@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QVariant>
 
+#include "workfolder/qt_image.h"
+
 namespace strobo::windows {
 
 namespace {
@@ -19,20 +21,6 @@ const QColor kInnerLight(227, 227, 227);
 const QColor kOuterLight(255, 255, 255);
 
 }  // namespace
-
-QImage imageFromPacked(const engine::PackedImage& image) {
-    if (image.isNull()) return {};
-    QImage out(image.width, image.height, QImage::Format_RGB32);
-    for (int y = 0; y < image.height; ++y) {
-        const engine::PackedColor* src = image.row(y);
-        auto* dst = reinterpret_cast<QRgb*>(out.scanLine(y));
-        for (int x = 0; x < image.width; ++x) {
-            const auto c = static_cast<std::uint32_t>(src[x]);
-            dst[x] = qRgb(c & 0xff, (c >> 8) & 0xff, (c >> 16) & 0xff);
-        }
-    }
-    return out;
-}
 
 PictureBox::PictureBox(QWidget* parent) : QFrame(parent) {
     setFrameStyle(QFrame::NoFrame);
@@ -76,7 +64,7 @@ void PictureBox::setPicture(const QImage& picture) {
 }
 
 void PictureBox::setPicture(const engine::PackedImage& picture) {
-    setPicture(imageFromPacked(picture));
+    setPicture(workfolder::toQImage(picture));
 }
 
 void PictureBox::clearPicture() {
@@ -97,7 +85,7 @@ void PictureBox::placeChildrenInClientArea() {
 }
 
 void PictureBox::showVideoFrame(const engine::PackedImage& frame) {
-    m_videoFrame = imageFromPacked(frame);
+    m_videoFrame = workfolder::toQImage(frame);
     update();
 }
 

@@ -10,9 +10,6 @@
 
 namespace strobo::windows {
 
-// Converts an engine image (red in the low byte) to an opaque Qt image of the same size.
-QImage imageFromPacked(const engine::PackedImage& image);
-
 // A picture box: a client area on a back colour, optionally inside the single sunken 3D border,
 // showing a picture at its own size at the top-left of the client area. Child controls are
 // placed relative to the client area, so they move with it when the border changes. The media
