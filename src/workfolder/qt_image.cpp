@@ -7,11 +7,12 @@ engine::PackedImage fromQImage(const QImage& image) {
     const QImage rgb = image.format() == QImage::Format_RGB32
                            ? image
                            : image.convertToFormat(QImage::Format_RGB32);
-    engine::PackedImage out(rgb.width(), rgb.height());
-    for (int y = 0; y < rgb.height(); ++y) {
+    const int width = rgb.width();
+    engine::PackedImage out(width, rgb.height());
+    for (int y = 0; y < out.height; ++y) {
         const auto* src = reinterpret_cast<const quint32*>(rgb.constScanLine(y));
         engine::PackedColor* dst = out.row(y);
-        for (int x = 0; x < rgb.width(); ++x) {
+        for (int x = 0; x < width; ++x) {
             const quint32 p = src[x];
             dst[x] = static_cast<engine::PackedColor>(((p >> 16) & 0xFF) | (p & 0xFF00) |
                                                       ((p & 0xFF) << 16));
