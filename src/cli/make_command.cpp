@@ -16,6 +16,7 @@
 #include "cli/demo_clip.h"
 #include "cli/help_texts.h"
 #include "cli/median_background.h"
+#include "cli/picture_writer.h"
 #include "cli/progress_bar.h"
 #include "cli/scratch_folder.h"
 #include "engine/fast_composition.h"
@@ -283,16 +284,18 @@ MakeResult makeInNativeSize(const MakeRequest& request) {
 
     const std::string prefix = wf::savePrefix(request.output);
     ProgressBar bar = ProgressBar::onStandardError("make", usedFrameCount(request));
+    PictureWriter writer;
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
         const engine::PackedImage frame =
             decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
         engine::composeImagesFast(composed, frame, composed, width, height, request.operation);
         const std::string target = wf::savedPicture(prefix, static_cast<double>(++k));
-        savePicture(services, composed, target);
+        writer.save(composed, target);
         result.saved.push_back(target);
         bar.advance();
     }
+    writer.finish();
     return result;
 }
 
