@@ -7,6 +7,7 @@
 #include "cli/arguments.h"
 #include "cli/batch_application.h"
 #include "cli/help_texts.h"
+#include "cli/interruption.h"
 #include "cli/progress_bar.h"
 #include "windows/composition/strobe_build.h"
 #include "windows/extraction/extraction_flow.h"
@@ -44,11 +45,15 @@ std::int64_t stepCount(const std::string& firstText, const std::string& lastText
 
 class ProgressView : public windows::StrobeBuildView {
   public:
-    explicit ProgressView(ProgressBar& bar) : m_bar(bar) {}
-    void showComposed(const engine::PackedImage&) override { m_bar.advance(); }
+    ProgressView(ProgressBar& bar, windows::StrobeBuild& build) : m_bar(bar), m_build(build) {}
+    void showComposed(const engine::PackedImage&) override {
+        m_bar.advance();
+        if (interruptRequested()) m_build.cancel();
+    }
 
   private:
     ProgressBar& m_bar;
+    windows::StrobeBuild& m_build;
 };
 
 }  // namespace
@@ -91,9 +96,10 @@ int runExtract(const std::vector<std::string>& words) {
         clip, folder, services, [&bar](std::int32_t saved, std::int32_t total) {
             bar.setTotal(total);
             bar.update(saved);
-            return true;
+            return !interruptRequested();
         });
     bar.finish();
+    if (report.stopped) throw Interrupted();
     if (!report.completed) {
         throw InputError(report.failure.empty() ? "cannot extract / 書き出せません: " + clip
                                                 : oneLine(report.failure));
@@ -122,9 +128,10 @@ int runBuild(const std::vector<std::string>& words) {
     windows::StrobeBuild build(services, folder);
     build.setOperation(op);
     ProgressBar bar = ProgressBar::onStandardError("build", stepCount(first, last));
-    ProgressView view(bar);
+    ProgressView view(bar, build);
     const windows::BuildReport report = build.run(first, last, &view);
     bar.finish();
+    if (report.cancelled) throw Interrupted();
     if (!report.completed) throw InputError(failureLine(report.failure));
 
     std::cout << report.written.size()

@@ -10,6 +10,7 @@
 #include "cli/arguments.h"
 #include "cli/batch_commands.h"
 #include "cli/help_texts.h"
+#include "cli/interruption.h"
 #include "cli/make_command.h"
 #include "windows/main/application.h"
 #include "windows/main/stored_window.h"
@@ -48,8 +49,12 @@ int renderWindow(int argc, char** argv) {
 // Runs one batch command, turning its errors into a one-line message and the exit code.
 int runCommand(std::string_view name, const std::vector<std::string>& words,
                int (*command)(const std::vector<std::string>&)) {
+    const InterruptGuard guard;
     try {
         return command(words);
+    } catch (const Interrupted& error) {
+        std::cerr << "strobo " << name << ": " << error.what() << "\n";
+        return interruptedExitCode();
     } catch (const UsageError& error) {
         std::cerr << "strobo " << name << ": " << error.what() << " (strobo " << name
                   << " --help)\n";

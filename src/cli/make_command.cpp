@@ -15,6 +15,7 @@
 #include "cli/batch_commands.h"
 #include "cli/demo_clip.h"
 #include "cli/help_texts.h"
+#include "cli/interruption.h"
 #include "cli/median_background.h"
 #include "cli/picture_writer.h"
 #include "cli/progress_bar.h"
@@ -130,6 +131,7 @@ engine::PackedImage windowMedianBackground(wf::FileServices& services, const std
         evenlySpacedIndexes(frameCount, medianSampleLimit(first.width, first.height));
     MedianAccumulator median(first.width, first.height, static_cast<int>(samples.size()));
     for (const std::int64_t index : samples) {
+        throwIfInterrupted();
         const engine::PackedImage shrunk = index == 0 ? first : shrunkFrameFile(index + 1);
         if (shrunk.width != first.width || shrunk.height != first.height) {
             throw InputError("frame files of different sizes / フレームの大きさが揃っていません: " +
@@ -154,6 +156,7 @@ engine::PackedImage clipMedianBackground(const std::string& clip) {
     ProgressBar bar =
         ProgressBar::onStandardError("median", static_cast<std::int64_t>(samples.size()));
     for (const std::int64_t index : samples) {
+        throwIfInterrupted();
         median.add(decodeFrame(decoder, index));
         bar.advance();
     }
@@ -180,14 +183,19 @@ std::int64_t keepEveryKthFrame(const std::string& folder, const MakeRequest& req
     return request.first + used - 1;
 }
 
+// Shows the build's steps, and stops the build between two steps when the user asks.
 class BuildProgress : public windows::StrobeBuildView {
   public:
-    explicit BuildProgress(std::int64_t steps)
-        : m_bar(ProgressBar::onStandardError("build", steps)) {}
-    void showComposed(const engine::PackedImage&) override { m_bar.advance(); }
+    BuildProgress(std::int64_t steps, windows::StrobeBuild& build)
+        : m_bar(ProgressBar::onStandardError("build", steps)), m_build(build) {}
+    void showComposed(const engine::PackedImage&) override {
+        m_bar.advance();
+        if (interruptRequested()) m_build.cancel();
+    }
 
   private:
     ProgressBar m_bar;
+    windows::StrobeBuild& m_build;
 };
 
 MakeResult makeInWindowSize(const MakeRequest& request) {
@@ -215,9 +223,10 @@ MakeResult makeInWindowSize(const MakeRequest& request) {
         request.clip, folder, services, [&bar](std::int32_t saved, std::int32_t total) {
             bar.setTotal(total);
             bar.update(saved);
-            return true;
+            return !interruptRequested();
         });
     bar.finish();
+    if (extraction.stopped) throw Interrupted();
     if (!extraction.completed) {
         throw InputError(extraction.failure.empty()
                              ? "cannot read the clip / 動画を読めません: " + request.clip
@@ -236,8 +245,9 @@ MakeResult makeInWindowSize(const MakeRequest& request) {
     windows::StrobeBuild build(services, folder);
     build.setOperation(request.operation);
     {
-        BuildProgress progress(usedFrameCount(request));
+        BuildProgress progress(usedFrameCount(request), build);
         const windows::BuildReport report = build.run(firstText, lastText, &progress);
+        if (report.cancelled) throw Interrupted();
         if (!report.completed) throw InputError(failureLine(report.failure));
     }
 
@@ -287,6 +297,7 @@ MakeResult makeInNativeSize(const MakeRequest& request) {
     PictureWriter writer;
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
+        throwIfInterrupted();
         const engine::PackedImage frame =
             decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
         engine::composeImagesFast(composed, frame, composed, width, height, request.operation);

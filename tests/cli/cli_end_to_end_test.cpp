@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <QProcess>
+#include <QProcessEnvironment>
+#include <QTest>
 #include <algorithm>
+#include <csignal>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -377,4 +381,44 @@ TEST(CliDemoTest, DemoMakesTheSampleClipAndAStrobePictureInANewFolder) {
 
 }  // namespace
 
+}  // namespace strobo::cli::testing
+
+namespace strobo::cli::testing {
+namespace {
+
+TEST(CliInterruptTest, AStoppedMakeRemovesItsWorkFolder) {
+    mt::TempFolder temp;
+    const std::string scratch = temp.file("tmp");
+    fs::create_directories(mt::u8(scratch));
+    const std::string clip = temp.file("long.avi");
+    mt::writeClip(clip, mt::clipOptions(32, 24), 1500);
+    const auto workFolder = [&]() -> std::string {
+        for (const auto& entry : fs::directory_iterator(mt::u8(scratch))) {
+            const std::string name = entry.path().filename().string();
+            if (name.rfind("strobo-work-", 0) == 0) return name;
+        }
+        return {};
+    };
+    // The first frame file shows that the extraction loop is under way.
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("TMPDIR", QString::fromStdString(scratch));
+    process.setProcessEnvironment(environment);
+    process.start(STROBO_EXECUTABLE,
+                  {"make", QString::fromStdString(clip), "--first", "0", "--last", "1499", "-o",
+                   QString::fromStdString(temp.file("out"))});
+    ASSERT_TRUE(process.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(
+        !workFolder().empty() && fs::exists(mt::u8(scratch + "/" + workFolder() + "/test1.bmp")),
+        30000);
+    process.terminate();
+    ASSERT_TRUE(process.waitForFinished(30000));
+    const std::string err = process.readAllStandardError().toStdString();
+    EXPECT_EQ(process.exitCode(), 128 + SIGTERM) << err;
+    EXPECT_NE(err.find("interrupted"), std::string::npos) << err;
+    EXPECT_TRUE(workFolder().empty());
+    EXPECT_FALSE(fs::exists(mt::u8(temp.file("out1.bmp"))));
+}
+
+}  // namespace
 }  // namespace strobo::cli::testing
