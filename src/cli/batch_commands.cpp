@@ -104,8 +104,8 @@ int runExtract(const std::vector<std::string>& words) {
         throw InputError(report.failure.empty() ? "cannot extract / 書き出せません: " + clip
                                                 : oneLine(report.failure));
     }
-    std::cout << report.written
-              << " frame files / 枚のフレームファイル: " << wf::frameFile(folder, 1);
+    std::cout << report.written << " frame files / フレームファイル " << report.written
+              << " 枚: " << wf::frameFile(folder, 1);
     if (report.written > 1) std::cout << " … " << wf::frameFile(folder, report.written);
     std::cout << '\n';
     return kExitSuccess;
@@ -134,8 +134,8 @@ int runBuild(const std::vector<std::string>& words) {
     if (report.cancelled) throw Interrupted();
     if (!report.completed) throw InputError(failureLine(report.failure));
 
-    std::cout << report.written.size()
-              << " strobe files / 枚のストロボ写真: " << report.written.front();
+    std::cout << report.written.size() << " strobe files / ストロボ写真 " << report.written.size()
+              << " 枚: " << report.written.front();
     if (report.written.size() > 1) std::cout << " … " << report.written.back();
     std::cout << '\n';
 
@@ -174,7 +174,7 @@ int runSave(const std::vector<std::string>& words) {
         0, static_cast<std::int64_t>(wf::toInt32(wf::textToNumber(last) + 1)) - wf::toInt32(s + 1) +
                1);
     const std::string prefix = wf::savePrefix(path);
-    std::cout << count << " pictures saved / 枚保存しました";
+    std::cout << count << " pictures saved / " << count << " 枚保存しました";
     if (count > 0) {
         const double firstK = wf::toInt32(s + 1) - s;
         std::cout << ": " << wf::savedPicture(prefix, firstK);

@@ -311,8 +311,8 @@ MakeResult makeInNativeSize(const MakeRequest& request) {
 }
 
 void printSaved(const MakeResult& result) {
-    std::cout << result.saved.size()
-              << " pictures saved / 枚保存しました: " << result.saved.front();
+    std::cout << result.saved.size() << " pictures saved / " << result.saved.size()
+              << " 枚保存しました: " << result.saved.front();
     if (result.saved.size() > 1) std::cout << " … " << result.saved.back();
     std::cout << '\n';
 }
