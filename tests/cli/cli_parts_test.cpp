@@ -83,15 +83,6 @@ TEST(MessageLineTest, FailuresBecomeOneLineThatNamesTheFile) {
     EXPECT_EQ(failureLine("one line"), "one line");
 }
 
-TEST(OperationArgumentTest, TakesListTextsAndAliasesOnly) {
-    EXPECT_EQ(requireOperation("最大値"), engine::kOperationMax);
-    EXPECT_EQ(requireOperation("RGB最小値"), engine::kOperationChannelMin);
-    EXPECT_EQ(requireOperation("A / B = C"), engine::kOperationDivide);
-    EXPECT_EQ(requireOperation("RGBMAX"), engine::kOperationChannelMax);
-    EXPECT_THROW(requireOperation("maximum"), InputError);
-    EXPECT_THROW(requireOperation(""), InputError);
-}
-
 TEST(MakeArgumentsTest, DefaultsAndChoices) {
     const MakeRequest plain =
         parseMakeArguments({"c.avi", "--first", "2", "--last", "9", "-o", "out.bmp"});
