@@ -1,6 +1,6 @@
 #include "workfolder/bitmap_file.h"
 
-#include <bit>
+#include <algorithm>
 #include <cstring>
 
 namespace strobo::workfolder {
@@ -31,9 +31,16 @@ constexpr std::size_t kInfoHeader = 40;
 }  // namespace
 
 std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture) {
+    std::vector<std::uint8_t> out;
+    encodeBitmap24(picture, out);
+    return out;
+}
+
+void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out) {
     const std::size_t stride = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~std::size_t{3};
     const std::size_t dataSize = stride * static_cast<std::size_t>(picture.height);
-    std::vector<std::uint8_t> out(kFileHeader + kInfoHeader + dataSize, 0);
+    out.resize(kFileHeader + kInfoHeader + dataSize);
+    std::fill_n(out.begin(), kFileHeader + kInfoHeader, std::uint8_t{0});
     std::uint8_t* h = out.data();
     h[0] = 'B';
     h[1] = 'M';
@@ -49,32 +56,18 @@ std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture) {
     put32(h + 42, 3780);
     std::uint8_t* data = h + kFileHeader + kInfoHeader;
     for (int y = 0; y < picture.height; ++y) {
-        const engine::PackedColor* src = picture.row(picture.height - 1 - y);
+        const auto* src =
+            reinterpret_cast<const std::uint32_t*>(picture.row(picture.height - 1 - y));
         std::uint8_t* dst = data + stride * static_cast<std::size_t>(y);
-        int x = 0;
-        for (; std::endian::native == std::endian::little && x + 4 <= picture.width; x += 4) {
-            const auto p0 = static_cast<std::uint32_t>(src[x]);
-            const auto p1 = static_cast<std::uint32_t>(src[x + 1]);
-            const auto p2 = static_cast<std::uint32_t>(src[x + 2]);
-            const auto p3 = static_cast<std::uint32_t>(src[x + 3]);
-            // B G R of four pixels, packed into three little-endian words.
-            const std::uint32_t w[3] = {((p0 >> 16) & 0xFF) | (p0 & 0xFF00) | ((p0 & 0xFF) << 16) |
-                                            (((p1 >> 16) & 0xFF) << 24),
-                                        ((p1 >> 8) & 0xFF) | ((p1 & 0xFF) << 8) |
-                                            (((p2 >> 16) & 0xFF) << 16) |
-                                            (((p2 >> 8) & 0xFF) << 24),
-                                        (p2 & 0xFF) | (((p3 >> 16) & 0xFF) << 8) |
-                                            (((p3 >> 8) & 0xFF) << 16) | ((p3 & 0xFF) << 24)};
-            std::memcpy(dst + 3 * x, w, sizeof w);
+        for (int x = 0; x < picture.width; ++x, dst += 3) {
+            const std::uint32_t p = src[x];
+            dst[0] = static_cast<std::uint8_t>(p >> 16);
+            dst[1] = static_cast<std::uint8_t>(p >> 8);
+            dst[2] = static_cast<std::uint8_t>(p);
         }
-        for (; x < picture.width; ++x) {
-            const auto p = static_cast<std::uint32_t>(src[x]);
-            dst[3 * x] = static_cast<std::uint8_t>(p >> 16);
-            dst[3 * x + 1] = static_cast<std::uint8_t>(p >> 8);
-            dst[3 * x + 2] = static_cast<std::uint8_t>(p);
-        }
+        // The buffer is reused: padding must not carry bytes of an earlier picture.
+        std::fill(dst, data + stride * static_cast<std::size_t>(y + 1), std::uint8_t{0});
     }
-    return out;
 }
 
 std::optional<engine::PackedImage> decodeSimpleBitmap(const std::vector<std::uint8_t>& bytes,
@@ -112,27 +105,10 @@ std::optional<engine::PackedImage> decodeSimpleBitmap(const std::vector<std::uin
     for (std::int32_t y = 0; y < height; ++y) {
         const std::uint8_t* src =
             bytes.data() + offset + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
-        engine::PackedColor* dst = out.row(y);
-        std::int32_t x = 0;
-        if (std::endian::native == std::endian::little && bytesPerPixel == 3) {
-            // Four pixels are twelve bytes, B G R B | G R B G | R B G R: three words in,
-            // four packed colours out.
-            for (; x + 4 <= width; x += 4) {
-                std::uint32_t w[3];
-                std::memcpy(w, src + static_cast<std::size_t>(x) * 3, sizeof w);
-                dst[x] = static_cast<engine::PackedColor>(((w[0] >> 16) & 0xFF) | (w[0] & 0xFF00) |
-                                                          ((w[0] & 0xFF) << 16));
-                dst[x + 1] = static_cast<engine::PackedColor>(
-                    ((w[1] >> 8) & 0xFF) | ((w[1] & 0xFF) << 8) | ((w[0] >> 24) << 16));
-                dst[x + 2] = static_cast<engine::PackedColor>((w[2] & 0xFF) | ((w[1] >> 24) << 8) |
-                                                              (((w[1] >> 16) & 0xFF) << 16));
-                dst[x + 3] = static_cast<engine::PackedColor>(
-                    (w[2] >> 24) | (((w[2] >> 16) & 0xFF) << 8) | (((w[2] >> 8) & 0xFF) << 16));
-            }
-        }
-        for (; x < width; ++x) {
-            const std::uint8_t* p = src + static_cast<std::size_t>(x) * bytesPerPixel;
-            dst[x] = static_cast<engine::PackedColor>(p[2] | p[1] << 8 | p[0] << 16);
+        auto* dst = reinterpret_cast<std::uint32_t*>(out.row(y));
+        for (std::int32_t x = 0; x < width; ++x, src += bytesPerPixel) {
+            dst[x] = static_cast<std::uint32_t>(src[2]) | static_cast<std::uint32_t>(src[1]) << 8 |
+                     static_cast<std::uint32_t>(src[0]) << 16;
         }
     }
     return out;

@@ -15,6 +15,8 @@ namespace strobo::workfolder {
 
 // A 24-bit bottom-up Windows bitmap of the picture (rows padded to four bytes).
 std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture);
+// The same into a buffer the caller keeps from one picture to the next.
+void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out);
 
 enum class BitmapCheck { NotSimple, Truncated, TooLarge };
 

@@ -106,26 +106,40 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
     return fromQImage(image);
 }
 
+namespace {
+
+bool writeWhole(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out.write(reinterpret_cast<const char*>(bytes.data()),
+              static_cast<std::streamsize>(bytes.size()));
+    out.close();
+    return static_cast<bool>(out);
+}
+
+}  // namespace
+
 void FileServices::savePicture(const engine::PackedImage& picture, const std::string& path) {
     if (picture.isNull()) throw ServiceError("保存する画像が空です: " + quoted(path));
-    const std::vector<std::uint8_t> bytes = encodeBitmap24(picture);
-    // Written beside the target and renamed over it, so a failed save never leaves half a file
-    // where a good one stood.
+    static thread_local std::vector<std::uint8_t> bytes;
+    encodeBitmap24(picture, bytes);
     const fs::path target = fspath(path);
-    fs::path temp = target;
-    temp += ".strobo-tmp";
-    {
-        std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-        out.write(reinterpret_cast<const char*>(bytes.data()),
-                  static_cast<std::streamsize>(bytes.size()));
-        out.close();
-        if (!out) {
-            std::error_code ignored;
-            fs::remove(temp, ignored);
+    std::error_code ec;
+    if (!fs::exists(target, ec)) {
+        // Nothing to lose yet: write in place, and leave no half file behind on failure.
+        if (!writeWhole(target, bytes)) {
+            fs::remove(target, ec);
             throw ServiceError("画像ファイルを書き込めません: " + quoted(path));
         }
+        return;
     }
-    std::error_code ec;
+    // A file stands there: write beside it and rename over it, so a failed save never leaves
+    // half a file where a good one stood.
+    fs::path temp = target;
+    temp += ".strobo-tmp";
+    if (!writeWhole(temp, bytes)) {
+        fs::remove(temp, ec);
+        throw ServiceError("画像ファイルを書き込めません: " + quoted(path));
+    }
     fs::rename(temp, target, ec);
     if (ec) {
         std::error_code ignored;

@@ -24,11 +24,15 @@ engine::PackedImage fromQImage(const QImage& image) {
 QImage toQImage(const engine::PackedImage& image) {
     if (image.isNull()) return {};
     QImage out(image.width, image.height, QImage::Format_RGB32);
+    // bits() once: scanLine() on a non-const image checks for sharing on every row.
+    uchar* bits = out.bits();
+    const qsizetype bytesPerLine = out.bytesPerLine();
+    const int width = image.width;
     for (int y = 0; y < image.height; ++y) {
-        const engine::PackedColor* src = image.row(y);
-        auto* dst = reinterpret_cast<quint32*>(out.scanLine(y));
-        for (int x = 0; x < image.width; ++x) {
-            const auto p = static_cast<quint32>(src[x]);
+        const auto* src = reinterpret_cast<const quint32*>(image.row(y));
+        auto* dst = reinterpret_cast<quint32*>(bits + bytesPerLine * y);
+        for (int x = 0; x < width; ++x) {
+            const quint32 p = src[x];
             dst[x] = 0xFF000000u | ((p & 0xFF) << 16) | (p & 0xFF00) | ((p >> 16) & 0xFF);
         }
     }

@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 #include <fstream>
 
+#include "workfolder/bitmap_file.h"
 #include "workfolder/qt_image.h"
 
 namespace strobo::workfolder {
@@ -60,6 +61,15 @@ TEST_F(FileServicesTest, ReadsBitmapsWrittenByOthersExactly) {
             QString::fromStdString(path("q.bmp")), "BMP"));
         EXPECT_EQ(m_services.loadPicture(path("q.bmp")), image) << format;
     }
+}
+
+TEST(BitmapFile, RowPaddingIsZeroEvenInAReusedBuffer) {
+    std::vector<std::uint8_t> buffer;
+    encodeBitmap24(engine::PackedImage(7, 3, 0xFFFFFF), buffer);
+    encodeBitmap24(engine::PackedImage(5, 3, 0x010203), buffer);
+    ASSERT_EQ(buffer.size(), 54u + 16u * 3u);  // 5 pixels are 15 bytes, padded to 16
+    for (int row = 0; row < 3; ++row) EXPECT_EQ(buffer[54 + 16 * row + 15], 0) << row;
+    EXPECT_EQ(buffer, encodeBitmap24(engine::PackedImage(5, 3, 0x010203)));
 }
 
 TEST_F(FileServicesTest, SaveReplacesAnExistingFile) {
