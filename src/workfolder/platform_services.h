@@ -29,7 +29,8 @@ class PlatformServices {
     virtual ~PlatformServices() = default;
 
     // Reads a bitmap (or any picture Qt reads) file. Throws ServiceError for a missing,
-    // unreadable, truncated or absurdly large file.
+    // unreadable, truncated or absurdly large file. Must be safe to call from a second thread
+    // (the strobe build reads the next frame ahead).
     virtual engine::PackedImage loadPicture(const std::string& path) = 0;
     // Writes a 24-bit Windows bitmap, replacing an existing file. Throws ServiceError.
     virtual void savePicture(const engine::PackedImage& picture, const std::string& path) = 0;

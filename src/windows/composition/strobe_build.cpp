@@ -1,6 +1,7 @@
 #include "windows/composition/strobe_build.h"
 
 #include <algorithm>
+#include <future>
 
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
@@ -57,8 +58,19 @@ BuildReport StrobeBuild::run(std::string_view firstText, std::string_view lastTe
         report.written.push_back(first);
         const std::int32_t last = wf::toInt32(e + 1);
         const std::int32_t from = wf::toInt32(s + 1);
+        // Frame i+1 does not depend on step i, so it is read and shrunk on a second thread while
+        // step i composes and saves. Its errors surface in the step that needs it.
+        auto shrunkFrame = [this](std::int64_t i) {
+            const engine::PackedImage frame = m_services.loadPicture(wf::frameFile(m_folder, i));
+            const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
+            return engine::scaleImage(frame, w, h);
+        };
+        std::future<engine::PackedImage> next;
+        if (from <= last) next = std::async(std::launch::async, shrunkFrame, std::int64_t{from});
         for (std::int64_t i = from; i <= last; ++i) {
-            step(static_cast<std::int32_t>(i), view, report);
+            std::future<engine::PackedImage> current = std::move(next);
+            if (i < last) next = std::async(std::launch::async, shrunkFrame, i + 1);
+            step(static_cast<std::int32_t>(i), current, view, report);
             if (m_cancelled && i < last) {
                 report.cancelled = true;
                 return report;
@@ -76,11 +88,10 @@ BuildReport StrobeBuild::run(std::string_view firstText, std::string_view lastTe
     return report;
 }
 
-void StrobeBuild::step(std::int32_t i, StrobeBuildView* view, BuildReport& report) {
+void StrobeBuild::step(std::int32_t i, std::future<engine::PackedImage>& shrunkFrame,
+                       StrobeBuildView* view, BuildReport& report) {
     const engine::PackedImage a = m_services.loadPicture(wf::strobeFile(m_folder, i - 1));
-    const engine::PackedImage frame = m_services.loadPicture(wf::frameFile(m_folder, i));
-    const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-    const engine::PackedImage b = engine::scaleImage(frame, w, h);
+    const engine::PackedImage b = shrunkFrame.get();
 
     wf::WaitCursor wait(m_services);
     engine::composeImagesFast(a, b, m_composed, a.width, a.height, m_operation);

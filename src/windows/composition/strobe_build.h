@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <future>
 #include <string>
 #include <string_view>
 #include <utility>
@@ -68,7 +69,8 @@ class StrobeBuild {
     const engine::PackedImage& composed() const { return m_composed; }
 
   private:
-    void step(std::int32_t i, StrobeBuildView* view, BuildReport& report);
+    void step(std::int32_t i, std::future<engine::PackedImage>& shrunkFrame, StrobeBuildView* view,
+              BuildReport& report);
 
     workfolder::PlatformServices& m_services;
     std::string m_folder;
