@@ -1,5 +1,6 @@
 #include "windows/contactsheet/contact_sheet_window.h"
 
+#include <QFontMetricsF>
 #include <QLabel>
 #include <QPushButton>
 #include <stdexcept>
@@ -48,6 +49,7 @@ ContactSheetWindow::ContactSheetWindow(WindowSet& windows) : StoredWindow(window
     Command1 = ui.Command1;
     buildThumbnailGrid();
     applyStoredLayout();
+    alignRowNumbers();
     connect(Command1, &QPushButton::clicked, this, &ContactSheetWindow::makeStrobeClicked);
 }
 
@@ -74,6 +76,27 @@ QString ContactSheetWindow::rowCaption(int n) {
         caption += QString::number(number);
     }
     return caption;
+}
+
+void ContactSheetWindow::alignRowNumbers() {
+    // The captions space the numbers with blanks sized for the stored face; the face that stands
+    // in for it has narrower blanks, which would put "10" under the ninth thumbnail. The letters
+    // are spaced out, the text kept, so that each row's last number starts nine pitches after its
+    // first.
+    for (QLabel* label : rowLabels) {
+        const QString caption = label->text();
+        const QStringList numbers = caption.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+        const qsizetype firstStart = caption.indexOf(numbers.front());
+        const qsizetype lastStart = caption.lastIndexOf(numbers.back());
+        const QString between = caption.mid(firstStart, lastStart - firstStart);
+        QFont font = label->font();
+        font.setLetterSpacing(QFont::AbsoluteSpacing, 0);
+        const qreal natural = QFontMetricsF(font).horizontalAdvance(between);
+        const qreal wanted = kGridPitch * (kColumns - 1);
+        font.setLetterSpacing(QFont::AbsoluteSpacing,
+                              (wanted - natural) / static_cast<qreal>(between.size()));
+        label->setFont(font);
+    }
 }
 
 void ContactSheetWindow::buildThumbnailGrid() {

@@ -49,6 +49,7 @@ class ContactSheetWindow : public StoredWindow {
     // Command1: the selection is made; the composition window takes over.
     void makeStrobeClicked();
     void buildThumbnailGrid();
+    void alignRowNumbers();
 
     std::array<ImageControl*, kThumbnailCount> m_images{};
 };
