@@ -6,7 +6,7 @@ packages=(
     qt6-base-dev
     libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
     libgtest-dev libbenchmark-dev
-    fonts-ipafont-gothic fontconfig
+    fonts-ipafont-gothic fontconfig qt6-translations-l10n
     ffmpeg imagemagick xvfb xauth
 )
 missing=()

@@ -17,7 +17,7 @@ class ServiceError : public std::runtime_error {
 
 struct FileDialogRequest {
     std::string initialFolder;  // empty: the user's home folder
-    std::string filter;  // Qt filter string, e.g. "(*.avi) (*.avi);;すべてのファイル (*)"
+    std::string filter;  // Qt filter string, e.g. "(*.avi);;すべてのファイル (*)"
     std::string title;
 };
 

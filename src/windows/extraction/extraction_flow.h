@@ -10,7 +10,7 @@ class WindowSet;
 
 // The open dialog's filter: AVI first, then every video the decoder reads, then all files.
 inline constexpr const char* kClipDialogFilter =
-    "(*.avi) (*.avi);;動画ファイル (*.avi *.mp4 *.mov *.mkv *.wmv *.mpg *.mpeg *.m4v *.webm *.flv "
+    "(*.avi);;動画ファイル (*.avi *.mp4 *.mov *.mkv *.wmv *.mpg *.mpeg *.m4v *.webm *.flv "
     "*.3gp *.ts);;すべてのファイル (*)";
 inline constexpr const char* kCompletionMessage = "出力が完了しました";
 // Object name of the progress dialog shown beside the playback window while frames are saved.

@@ -1,6 +1,7 @@
 #pragma once
 
 class QApplication;
+class QTranslator;
 
 namespace strobo::windows {
 
