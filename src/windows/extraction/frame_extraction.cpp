@@ -1,5 +1,6 @@
 #include "windows/extraction/frame_extraction.h"
 
+#include "workfolder/background_saver.h"
 #include "workfolder/file_names.h"
 #include "workfolder/numbers.h"
 
@@ -101,28 +102,37 @@ void FrameExtraction::extractFrames(const std::string& framePrefix,
         report.stopped = true;
         return;
     }
-    for (std::int32_t i = 1; i <= n; ++i) {
-        const int seekCode = m_surface.sendMediaCommand(seekCommand(i));
-        if (seekCode != 0) {
-            report.failure = "動画の " + wf::numberText(i) + " 番目のフレームを表示できません。\n" +
-                             m_surface.mediaFailure(seekCode) + "\n" +
-                             keptFramesText(report.written);
-            return;
+    // Frame i+1 is shown and captured while frame i is encoded and written on a second thread.
+    // The saver stops at its first failure, so the files written are always frames 1 to k.
+    wf::BackgroundSaver saver(m_services);
+    const auto written = [&saver] { return static_cast<std::int32_t>(saver.saved()); };
+    try {
+        for (std::int32_t i = 1; i <= n; ++i) {
+            const int seekCode = m_surface.sendMediaCommand(seekCommand(i));
+            if (seekCode != 0) {
+                saver.finish();
+                report.written = written();
+                report.failure =
+                    "動画の " + wf::numberText(i) + " 番目のフレームを表示できません。\n" +
+                    m_surface.mediaFailure(seekCode) + "\n" + keptFramesText(report.written);
+                return;
+            }
+            m_services.yield();
+            saver.save(m_surface.capturePlayback(), wf::frameFileFromPrefix(framePrefix, i));
+            if (progress && !progress(i, n) && i < n) {
+                saver.finish();
+                report.written = written();
+                report.stopped = true;
+                return;
+            }
         }
-        m_services.yield();
-        const std::string file = wf::frameFileFromPrefix(framePrefix, i);
-        try {
-            m_services.savePicture(m_surface.capturePlayback(), file);
-        } catch (const wf::ServiceError& error) {
-            report.failure = std::string(error.what()) + "\n" + keptFramesText(report.written);
-            return;
-        }
-        report.written = i;
-        if (progress && !progress(i, n) && i < n) {
-            report.stopped = true;
-            return;
-        }
+        saver.finish();
+    } catch (const wf::ServiceError& error) {
+        report.written = written();
+        report.failure = std::string(error.what()) + "\n" + keptFramesText(report.written);
+        return;
     }
+    report.written = written();
     report.completed = true;
 }
 

@@ -35,7 +35,8 @@ class PlaybackSurface {
 };
 
 // Called once with saved = 0 before the first frame, then after frame `saved` of `total` has
-// been written; false asks the loop to stop there.
+// been captured and handed over to be written (writing runs up to two frames behind); false asks
+// the loop to stop there, once frames 1 to `saved` are written.
 using ExtractionProgress = std::function<bool(std::int32_t saved, std::int32_t total)>;
 
 struct ExtractionReport {
