@@ -38,10 +38,9 @@ class FakeSurface : public PlaybackSurface {
     }
     std::string mediaFailure(int code) const override { return "code " + std::to_string(code); }
     std::uint64_t videoWindowHandle() override { return kHandle; }
-    const engine::PackedImage& capturePlayback() override {
+    engine::PackedImage capturePlayback() override {
         ++captures;
-        picture = engine::PackedImage(3, 2, engine::packColor(shown, 7, 9));
-        return picture;
+        return engine::PackedImage(3, 2, engine::packColor(shown, 7, 9));
     }
 
     bool openable = true;
@@ -49,7 +48,6 @@ class FakeSurface : public PlaybackSurface {
     int failingSeek = -1;
     int shown = 0;
     int captures = 0;
-    engine::PackedImage picture;
     std::vector<std::string> commands;
     std::vector<std::size_t> replyLengths;
 };

@@ -30,8 +30,8 @@ class PlaybackSurface {
     virtual std::string mediaFailure(int code) const = 0;
     // The window handle the video is drawn into.
     virtual std::uint64_t videoWindowHandle() = 0;
-    // The image of the playback window exactly as it shows now; valid until the next capture.
-    virtual const engine::PackedImage& capturePlayback() = 0;
+    // The image of the playback window exactly as it shows now.
+    virtual engine::PackedImage capturePlayback() = 0;
 };
 
 // Called once with saved = 0 before the first frame, then after frame `saved` of `total` has

@@ -40,32 +40,32 @@ std::uint64_t PlaybackWindow::videoWindowHandle() {
     return Picture1->hWnd();
 }
 
-const engine::PackedImage& PlaybackWindow::capturePlayback() {
+engine::PackedImage PlaybackWindow::capturePlayback() {
     const int width = this->width();
     const int height = this->height();
     if (m_captureSurface.size() != size()) {
         m_captureSurface = QImage(size(), QImage::Format_RGB32);
         m_captureSurface.setDevicePixelRatio(1.0);
     }
-    if (m_capture.width != width || m_capture.height != height) {
-        m_capture = engine::PackedImage(width, height);
-    }
     m_captureSurface.fill(palette().color(backgroundRole()));
     {
         QPainter painter(&m_captureSurface);
         render(&painter, QPoint(), QRegion(), DrawWindowBackground | DrawChildren);
     }
-    // Qt keeps 0xffRRGGBB; a packed colour has red in the low byte and nothing above blue.
+    // A fresh picture each time, so that it can be handed over to be written without a copy.
+    engine::PackedImage capture(width, height);
+    const uchar* bits = m_captureSurface.constBits();
+    const qsizetype bytesPerLine = m_captureSurface.bytesPerLine();
     for (int y = 0; y < height; ++y) {
-        const auto* src = reinterpret_cast<const std::uint32_t*>(m_captureSurface.constScanLine(y));
-        engine::PackedColor* dst = m_capture.row(y);
+        const auto* src = reinterpret_cast<const std::uint32_t*>(bits + bytesPerLine * y);
+        auto* dst = reinterpret_cast<std::uint32_t*>(capture.row(y));
+        // Qt keeps 0xffRRGGBB; a packed colour has red in the low byte and nothing above blue.
         for (int x = 0; x < width; ++x) {
             const std::uint32_t p = src[x];
-            dst[x] = static_cast<engine::PackedColor>(((p >> 16) & 0xFFu) | (p & 0xFF00u) |
-                                                      ((p & 0xFFu) << 16));
+            dst[x] = ((p >> 16) & 0xFFu) | (p & 0xFF00u) | ((p & 0xFFu) << 16);
         }
     }
-    return m_capture;
+    return capture;
 }
 
 }  // namespace strobo::windows

@@ -39,12 +39,11 @@ class PlaybackWindow : public StoredWindow, public PlaybackSurface {
     std::uint64_t videoWindowHandle() override;
     // The picture captureWindow() takes, drawn into buffers kept from one frame to the next:
     // a fresh picture-sized block per frame costs more than drawing it.
-    const engine::PackedImage& capturePlayback() override;
+    engine::PackedImage capturePlayback() override;
 
   private:
     std::unique_ptr<workfolder::media::MediaPlayer> m_player;
     QImage m_captureSurface;
-    engine::PackedImage m_capture;
 };
 
 }  // namespace strobo::windows
