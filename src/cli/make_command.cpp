@@ -17,7 +17,6 @@
 #include "cli/help_texts.h"
 #include "cli/interruption.h"
 #include "cli/median_background.h"
-#include "cli/picture_writer.h"
 #include "cli/progress_bar.h"
 #include "cli/scratch_folder.h"
 #include "engine/fast_composition.h"
@@ -25,6 +24,7 @@
 #include "windows/composition/strobe_build.h"
 #include "windows/extraction/extraction_flow.h"
 #include "windows/output/save_series.h"
+#include "workfolder/background_saver.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/video_decoder.h"
@@ -294,19 +294,23 @@ MakeResult makeInNativeSize(const MakeRequest& request) {
 
     const std::string prefix = wf::savePrefix(request.output);
     ProgressBar bar = ProgressBar::onStandardError("make", usedFrameCount(request));
-    PictureWriter writer;
-    std::int64_t k = 0;
-    for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
-        throwIfInterrupted();
-        const engine::PackedImage frame =
-            decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
-        engine::composeImagesFast(composed, frame, composed, width, height, request.operation);
-        const std::string target = wf::savedPicture(prefix, static_cast<double>(++k));
-        writer.save(composed, target);
-        result.saved.push_back(target);
-        bar.advance();
+    wf::BackgroundSaver writer(services);
+    try {
+        std::int64_t k = 0;
+        for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
+            throwIfInterrupted();
+            const engine::PackedImage frame =
+                decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
+            engine::composeImagesFast(composed, frame, composed, width, height, request.operation);
+            const std::string target = wf::savedPicture(prefix, static_cast<double>(++k));
+            writer.save(composed, target);
+            result.saved.push_back(target);
+            bar.advance();
+        }
+        writer.finish();
+    } catch (const wf::ServiceError& error) {
+        throw InputError(oneLine(error.what()));
     }
-    writer.finish();
     return result;
 }
 

@@ -1,14 +1,11 @@
-#include "cli/picture_writer.h"
+#include "workfolder/background_saver.h"
 
-#include "cli/arguments.h"
-#include "workfolder/file_services.h"
+namespace strobo::workfolder {
 
-namespace strobo::cli {
+BackgroundSaver::BackgroundSaver(PlatformServices& services, std::size_t depth)
+    : m_services(services), m_depth(depth == 0 ? 1 : depth), m_thread([this] { run(); }) {}
 
-PictureWriter::PictureWriter(std::size_t depth)
-    : m_depth(depth == 0 ? 1 : depth), m_thread([this] { run(); }) {}
-
-PictureWriter::~PictureWriter() {
+BackgroundSaver::~BackgroundSaver() {
     {
         std::lock_guard lock(m_mutex);
         m_closing = true;
@@ -17,23 +14,27 @@ PictureWriter::~PictureWriter() {
     m_thread.join();
 }
 
-void PictureWriter::save(const engine::PackedImage& picture, const std::string& path) {
+void BackgroundSaver::save(engine::PackedImage picture, const std::string& path) {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return m_queue.size() < m_depth || !m_failure.empty(); });
-    if (!m_failure.empty()) throw InputError(m_failure);
-    m_queue.emplace_back(picture, path);
+    m_changed.wait(lock, [this] { return m_queue.size() < m_depth || m_failed; });
+    if (m_failed) throw ServiceError(m_failure);
+    m_queue.emplace_back(std::move(picture), path);
     lock.unlock();
     m_changed.notify_all();
 }
 
-void PictureWriter::finish() {
+void BackgroundSaver::finish() {
     std::unique_lock lock(m_mutex);
-    m_changed.wait(lock, [this] { return (m_queue.empty() && !m_busy) || !m_failure.empty(); });
-    if (!m_failure.empty()) throw InputError(m_failure);
+    m_changed.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failed; });
+    if (m_failed) throw ServiceError(m_failure);
 }
 
-void PictureWriter::run() {
-    workfolder::FileServices services;
+std::int64_t BackgroundSaver::saved() const {
+    std::lock_guard lock(m_mutex);
+    return m_saved;
+}
+
+void BackgroundSaver::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
@@ -44,19 +45,24 @@ void PictureWriter::run() {
         lock.unlock();
         m_changed.notify_all();
         std::string failure;
+        bool failed = false;
         try {
-            services.savePicture(picture, path);
+            m_services.savePicture(picture, path);
         } catch (const std::exception& error) {
-            failure = oneLine(error.what());
+            failed = true;
+            failure = error.what();
         }
         lock.lock();
         m_busy = false;
-        if (!failure.empty()) {
+        if (failed) {
+            m_failed = true;
             m_failure = failure;
             m_queue.clear();
+        } else {
+            ++m_saved;
         }
         m_changed.notify_all();
     }
 }
 
-}  // namespace strobo::cli
+}  // namespace strobo::workfolder

@@ -2,47 +2,55 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <cstdint>
 #include <deque>
-#include <exception>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
 
 #include "engine/packed_image.h"
+#include "workfolder/platform_services.h"
 
-namespace strobo::cli {
+namespace strobo::workfolder {
 
-// Saves pictures as 24-bit bitmaps on a thread of its own, so that encoding and writing one
-// picture overlaps with decoding and composing the next. At most `depth` pictures wait, so
-// memory stays at a few pictures however many are saved.
-class PictureWriter {
+// Saves pictures on a thread of its own, so that encoding and writing one picture overlaps with
+// making the next. At most `depth` pictures wait, so memory stays at a few pictures however
+// many are saved. The first failure stops it: nothing handed over after the failed picture is
+// written, so the pictures saved are always a run from the first.
+class BackgroundSaver {
   public:
-    explicit PictureWriter(std::size_t depth = 2);
+    // services.savePicture runs on the saver's thread.
+    explicit BackgroundSaver(PlatformServices& services, std::size_t depth = 2);
     // Waits for the pictures already handed over; errors are then dropped (call finish() to
     // see them).
-    ~PictureWriter();
-    PictureWriter(const PictureWriter&) = delete;
-    PictureWriter& operator=(const PictureWriter&) = delete;
+    ~BackgroundSaver();
+    BackgroundSaver(const BackgroundSaver&) = delete;
+    BackgroundSaver& operator=(const BackgroundSaver&) = delete;
 
-    // Hands a copy of the picture over, waiting while `depth` pictures are queued. Throws
-    // InputError as soon as an earlier save has failed.
-    void save(const engine::PackedImage& picture, const std::string& path);
-    // Waits until every picture is written. Throws InputError naming the first file that could
-    // not be written; nothing after it is written.
+    // Hands a copy of the picture over, waiting while `depth` pictures are queued. Throws the
+    // ServiceError of an earlier save as soon as one has failed.
+    void save(engine::PackedImage picture, const std::string& path);
+    // Waits until every picture is written. Throws the ServiceError of the first picture that
+    // could not be written.
     void finish();
+    // Pictures written so far.
+    std::int64_t saved() const;
 
   private:
     void run();
 
+    PlatformServices& m_services;
     std::size_t m_depth;
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<std::pair<engine::PackedImage, std::string>> m_queue;
     bool m_closing = false;
     bool m_busy = false;
+    bool m_failed = false;
     std::string m_failure;
+    std::int64_t m_saved = 0;
     std::thread m_thread;
 };
 
-}  // namespace strobo::cli
+}  // namespace strobo::workfolder

@@ -11,7 +11,6 @@
 #include "cli/demo_clip.h"
 #include "cli/make_command.h"
 #include "cli/median_background.h"
-#include "cli/picture_writer.h"
 #include "cli/progress_bar.h"
 #include "cli/scratch_folder.h"
 #include "workfolder/file_names.h"
@@ -271,43 +270,4 @@ TEST(FrameFileCountTest, CountsTheUnbrokenRunFromOne) {
 
 }  // namespace
 
-}  // namespace strobo::cli
-
-namespace strobo::cli {
-namespace {
-
-TEST(PictureWriterTest, WritesEveryPictureInTheBackground) {
-    mt::TempFolder temp;
-    {
-        PictureWriter writer(1);
-        for (int k = 1; k <= 5; ++k) {
-            writer.save(PackedImage(3, 2, engine::packColor(k, 2 * k, 3 * k)),
-                        temp.file("p" + std::to_string(k) + ".bmp"));
-        }
-        writer.finish();
-    }
-    workfolder::FileServices services;
-    for (int k = 1; k <= 5; ++k) {
-        const PackedImage picture =
-            services.loadPicture(temp.file("p" + std::to_string(k) + ".bmp"));
-        EXPECT_EQ(picture, PackedImage(3, 2, engine::packColor(k, 2 * k, 3 * k))) << k;
-    }
-}
-
-TEST(PictureWriterTest, AFailedSaveIsReportedWithItsFileAndStopsTheRest) {
-    mt::TempFolder temp;
-    PictureWriter writer;
-    const std::string unwritable = temp.file("missing-folder/a.bmp");
-    writer.save(PackedImage(2, 2), unwritable);
-    try {
-        writer.finish();
-        FAIL() << "no error";
-    } catch (const InputError& error) {
-        EXPECT_NE(std::string(error.what()).find("missing-folder/a.bmp"), std::string::npos);
-    }
-    EXPECT_THROW(writer.save(PackedImage(2, 2), temp.file("b.bmp")), InputError);
-    EXPECT_FALSE(fs::exists(mt::u8(temp.file("b.bmp"))));
-}
-
-}  // namespace
 }  // namespace strobo::cli
