@@ -92,6 +92,15 @@ int runMain(int argc, char** argv) {
                   << " (strobo --help)\n";
         return kExitUsage;
     }
+    // Without a display Qt would abort with a message about platform plugins; say what to do.
+    if (qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        std::cerr << "strobo: 画面が見つからないため、ウィンドウを開けません。"
+                     "コマンドで使うか (strobo --help)、見本を試してください (strobo demo)。\n"
+                     "strobo: no display found, so the windows cannot open. Use the commands "
+                     "(strobo --help) or try the sample (strobo demo).\n";
+        return kExitFailure;
+    }
     QApplication app(argc, argv);
     workfolder::installJapaneseFontAlias();
     return windows::runApplication(app);

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <QLineEdit>
+#include <QProcess>
+#include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
 #include <filesystem>
@@ -117,6 +119,26 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
         ASSERT_TRUE(cliSaved.count(cli)) << cli;
         EXPECT_TRUE(saved.at(win) == cliSaved.at(cli)) << win << " differs from " << cli;
     }
+}
+
+}  // namespace strobo::cli::testing
+
+namespace strobo::cli::testing {
+
+TEST(NoDisplay, OpeningTheWindowsWithoutADisplaySaysWhatToDoInsteadOfAborting) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        environment.remove(QString::fromLatin1(name));
+    }
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(STROBO_EXECUTABLE), {});
+    ASSERT_TRUE(process.waitForFinished(30000));
+    EXPECT_EQ(process.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(process.exitCode(), 1);
+    const QString err = QString::fromUtf8(process.readAllStandardError());
+    EXPECT_TRUE(err.contains(QStringLiteral("strobo demo"))) << err.toStdString();
+    EXPECT_TRUE(err.contains(QStringLiteral("画面"))) << err.toStdString();
 }
 
 }  // namespace strobo::cli::testing
