@@ -21,10 +21,6 @@ QString qpath(const std::string& path) {
     return QString::fromStdString(path);
 }
 
-std::string quoted(const std::string& path) {
-    return "「" + path + "」";
-}
-
 fs::path fspath(const std::string& path) {
     return fs::path(path);
 }
@@ -61,16 +57,17 @@ bool bitmapLooksTruncated(const std::string& path) {
 engine::PackedImage FileServices::loadPicture(const std::string& path) {
     std::error_code ec;
     if (!fs::is_regular_file(fspath(path), ec)) {
-        throw ServiceError("画像ファイルが見つかりません: " + quoted(path));
+        throw ServiceError("画像ファイルが見つかりません: " + workfolder::quoted(path));
     }
     const auto tooLarge = [&](long long w, long long h) {
         return ServiceError("画像が大きすぎて読み込めません（" + std::to_string(w) + " × " +
-                            std::to_string(h) + "）: " + quoted(path));
+                            std::to_string(h) + "）: " + workfolder::quoted(path));
     };
     {
         std::ifstream in(fspath(path), std::ios::binary | std::ios::ate);
         const std::streamoff size = in ? static_cast<std::streamoff>(in.tellg()) : -1;
-        if (size < 0) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
+        if (size < 0)
+            throw ServiceError("画像ファイルを読み込めません: " + workfolder::quoted(path));
         // Anything far bigger than the largest picture we accept is not read into memory.
         const std::streamoff limit = kMaxPicturePixels * 4 + (1 << 20);
         // The same few sizes are read again and again; keeping one buffer spares the zero
@@ -79,13 +76,13 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
         bytes.resize(static_cast<std::size_t>(std::min(size, limit)));
         in.seekg(0);
         in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
-        if (!in) throw ServiceError("画像ファイルを読み込めません: " + quoted(path));
+        if (!in) throw ServiceError("画像ファイルを読み込めません: " + workfolder::quoted(path));
         BitmapCheck check = BitmapCheck::NotSimple;
         auto picture = decodeSimpleBitmap(bytes, kMaxPicturePixels, check);
         if (bytes.capacity() > (std::size_t{16} << 20)) std::vector<std::uint8_t>().swap(bytes);
         if (picture) return std::move(*picture);
         if (check == BitmapCheck::Truncated) {
-            throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
+            throw ServiceError("画像ファイルが途中で切れています: " + workfolder::quoted(path));
         }
     }
     QImageReader reader(qpath(path));
@@ -96,12 +93,12 @@ engine::PackedImage FileServices::loadPicture(const std::string& path) {
         throw tooLarge(size.width(), size.height());
     }
     if (bitmapLooksTruncated(path)) {
-        throw ServiceError("画像ファイルが途中で切れています: " + quoted(path));
+        throw ServiceError("画像ファイルが途中で切れています: " + workfolder::quoted(path));
     }
     QImage image;
     if (!reader.read(&image) || image.isNull()) {
         throw ServiceError("画像ファイルを読み込めません（" + reader.errorString().toStdString() +
-                           "）: " + quoted(path));
+                           "）: " + workfolder::quoted(path));
     }
     return fromQImage(image);
 }
@@ -119,7 +116,7 @@ bool writeWhole(const fs::path& file, const std::vector<std::uint8_t>& bytes) {
 }  // namespace
 
 void FileServices::savePicture(const engine::PackedImage& picture, const std::string& path) {
-    if (picture.isNull()) throw ServiceError("保存する画像が空です: " + quoted(path));
+    if (picture.isNull()) throw ServiceError("保存する画像が空です: " + workfolder::quoted(path));
     static thread_local std::vector<std::uint8_t> bytes;
     encodeBitmap24(picture, bytes);
     const fs::path target = fspath(path);
@@ -128,7 +125,7 @@ void FileServices::savePicture(const engine::PackedImage& picture, const std::st
         // Nothing to lose yet: write in place, and leave no half file behind on failure.
         if (!writeWhole(target, bytes)) {
             fs::remove(target, ec);
-            throw ServiceError("画像ファイルを書き込めません: " + quoted(path));
+            throw ServiceError("画像ファイルを書き込めません: " + workfolder::quoted(path));
         }
         return;
     }
@@ -138,35 +135,37 @@ void FileServices::savePicture(const engine::PackedImage& picture, const std::st
     temp += ".strobo-tmp";
     if (!writeWhole(temp, bytes)) {
         fs::remove(temp, ec);
-        throw ServiceError("画像ファイルを書き込めません: " + quoted(path));
+        throw ServiceError("画像ファイルを書き込めません: " + workfolder::quoted(path));
     }
     fs::rename(temp, target, ec);
     if (ec) {
         std::error_code ignored;
         fs::remove(temp, ignored);
-        throw ServiceError("画像ファイルを書き込めません（" + ec.message() + "）: " + quoted(path));
+        throw ServiceError("画像ファイルを書き込めません（" + ec.message() +
+                           "）: " + workfolder::quoted(path));
     }
 }
 
 void FileServices::copyFile(const std::string& source, const std::string& destination) {
     std::error_code ec;
     if (!fs::is_regular_file(fspath(source), ec)) {
-        throw ServiceError("コピー元のファイルが見つかりません: " + quoted(source));
+        throw ServiceError("コピー元のファイルが見つかりません: " + workfolder::quoted(source));
     }
     fs::copy_file(fspath(source), fspath(destination), fs::copy_options::overwrite_existing, ec);
     if (ec) {
-        throw ServiceError("ファイルをコピーできません（" + ec.message() + "）: " + quoted(source) +
-                           " → " + quoted(destination));
+        throw ServiceError("ファイルをコピーできません（" + ec.message() + "）: " +
+                           workfolder::quoted(source) + " → " + workfolder::quoted(destination));
     }
 }
 
 void FileServices::deleteFile(const std::string& path) {
     std::error_code ec;
     if (!fs::is_regular_file(fspath(path), ec)) {
-        throw ServiceError("削除するファイルが見つかりません: " + quoted(path));
+        throw ServiceError("削除するファイルが見つかりません: " + workfolder::quoted(path));
     }
     if (!fs::remove(fspath(path), ec) || ec) {
-        throw ServiceError("ファイルを削除できません（" + ec.message() + "）: " + quoted(path));
+        throw ServiceError("ファイルを削除できません（" + ec.message() +
+                           "）: " + workfolder::quoted(path));
     }
 }
 
@@ -184,7 +183,8 @@ void FileServices::createFolder(const std::string& path) {
     std::error_code ec;
     fs::create_directories(fspath(path), ec);
     if (ec || !folderExists(path)) {
-        throw ServiceError("フォルダーを作成できません（" + ec.message() + "）: " + quoted(path));
+        throw ServiceError("フォルダーを作成できません（" + ec.message() +
+                           "）: " + workfolder::quoted(path));
     }
 }
 

@@ -23,13 +23,6 @@ std::size_t sequenceLength(unsigned char c) {
     return 1;
 }
 
-std::string quoted(std::string_view text) {
-    std::string out = "「";
-    out.append(text);
-    out += "」";
-    return out;
-}
-
 // The scanner shared by both conversions. Reads sign, digits, point, digits and an exponent from
 // text whose blanks have been removed; returns the number of characters consumed.
 std::size_t scanNumber(const std::string& s, double& value) {
@@ -171,7 +164,7 @@ double strictTextToNumber(std::string_view text) {
     const std::string core = folded.substr(begin, end - begin);
     double value = 0;
     if (core.empty() || scanNumber(core, value) != core.size()) {
-        throw NotANumberError("数値ではありません: " + quoted(text));
+        throw NotANumberError("数値ではありません: " + workfolder::quoted(text));
     }
     return value;
 }

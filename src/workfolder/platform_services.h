@@ -3,6 +3,7 @@
 #include <optional>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "engine/packed_image.h"
 
@@ -15,9 +16,17 @@ class ServiceError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// A file name or typed text as it stands in a message: between Japanese quotation marks.
+inline std::string quoted(std::string_view text) {
+    std::string out = "「";
+    out.append(text);
+    out += "」";
+    return out;
+}
+
 struct FileDialogRequest {
     std::string initialFolder;  // empty: the user's home folder
-    std::string filter;  // Qt filter string, e.g. "(*.avi);;すべてのファイル (*)"
+    std::string filter;         // Qt filter string, e.g. "(*.avi);;すべてのファイル (*)"
     std::string title;
 };
 

@@ -22,10 +22,6 @@ namespace {
 
 constexpr int kProgressDialogTop = 40;
 
-std::string quoted(const std::string& path) {
-    return "「" + path + "」";
-}
-
 bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
@@ -106,7 +102,8 @@ std::optional<std::string> chooseFolder(wf::PlatformServices& services) {
         return std::nullopt;
     }
     if (services.folderExists(*folder)) return folder;
-    if (!services.askYesNo("作業フォルダー" + quoted(*folder) + "はありません。作成しますか？")) {
+    if (!services.askYesNo("作業フォルダー" + wf::quoted(*folder) +
+                           "はありません。作成しますか？")) {
         services.messageBox("作業フォルダーがないので、ＢＭＰの作成を中止しました。");
         return std::nullopt;
     }
@@ -188,7 +185,7 @@ ExtractionReport extractClip(const std::string& clip, const std::string& folder,
                              wf::PlatformServices& services, const ExtractionProgress& progress) {
     if (isBlank(folder) || !services.folderExists(folder)) {
         ExtractionReport report;
-        report.failure = "作業フォルダーがありません: " + quoted(folder);
+        report.failure = "作業フォルダーがありません: " + wf::quoted(folder);
         return report;
     }
     WindowSet windows;

@@ -10,10 +10,6 @@ namespace wf = workfolder;
 
 namespace {
 
-std::string quoted(const std::string& path) {
-    return "「" + path + "」";
-}
-
 std::string keptFramesText(std::int32_t written) {
     if (written < 1) return "フレームは保存されていません。";
     return "1 番から " + wf::numberText(written) + " 番までのフレームは保存されています。";
@@ -66,28 +62,29 @@ ExtractionReport FrameExtraction::run(const std::string& clipPath, const std::st
     close();
     const int openCode = m_surface.sendMediaCommand(openCommand(clipPath));
     if (openCode != 0) {
-        report.failure = "動画ファイルを開けません: " + quoted(clipPath) + "\n" +
+        report.failure = "動画ファイルを開けません: " + wf::quoted(clipPath) + "\n" +
                          m_surface.mediaFailure(openCode);
         return report;
     }
     m_open = true;
     const int windowCode = m_surface.sendMediaCommand(windowCommand(m_surface.videoWindowHandle()));
     if (windowCode != 0) {
-        report.failure =
-            "動画を表示できません: " + quoted(clipPath) + "\n" + m_surface.mediaFailure(windowCode);
+        report.failure = "動画を表示できません: " + wf::quoted(clipPath) + "\n" +
+                         m_surface.mediaFailure(windowCode);
         return report;
     }
     std::string reply;
     const int lengthCode = m_surface.sendMediaCommand(lengthCommand(), &reply, kLengthReplyLength);
     if (lengthCode != 0) {
-        report.failure = "動画の長さがわかりません: " + quoted(clipPath) + "\n" +
+        report.failure = "動画の長さがわかりません: " + wf::quoted(clipPath) + "\n" +
                          m_surface.mediaFailure(lengthCode);
         return report;
     }
     try {
         report.frameCount = wf::toInt32(wf::textToNumber(reply));
     } catch (const wf::ServiceError& error) {
-        report.failure = "動画のフレーム数を扱えません: " + quoted(clipPath) + "\n" + error.what();
+        report.failure =
+            "動画のフレーム数を扱えません: " + wf::quoted(clipPath) + "\n" + error.what();
         return report;
     }
     report.opened = true;

@@ -17,10 +17,6 @@ using workfolder::ServiceError;
 
 namespace {
 
-std::string bracketed(std::string_view path) {
-    return "「" + std::string(path) + "」";
-}
-
 // The loop bounds of one save. Counters run in 64 bits so that a bound at the top of the 32-bit
 // range ends its loop instead of wrapping.
 struct SaveBounds {
@@ -114,7 +110,7 @@ SaveOutcome saveSeries(PlatformServices& services, std::string_view workFolder,
         const std::string source = workfolder::strobeFile(workFolder, n);
         if (!services.fileExists(source)) {
             services.messageBox("ストロボ写真が見つからないため保存できません: " +
-                                bracketed(source));
+                                workfolder::quoted(source));
             return SaveOutcome::CopyFailed;
         }
         const double k = static_cast<double>(n) - bounds.s;
@@ -122,7 +118,7 @@ SaveOutcome saveSeries(PlatformServices& services, std::string_view workFolder,
             services.messageBox(
                 "保存先がストロボ写真と同じ名前になるため保存できません。別の名前を選んでください:"
                 " " +
-                bracketed(workfolder::savedPicture(prefix, k)));
+                workfolder::quoted(workfolder::savedPicture(prefix, k)));
             return SaveOutcome::CopyFailed;
         }
     }
@@ -160,7 +156,7 @@ bool resetBaseImage(PlatformServices& services, std::string_view workFolder) {
     const std::string pristine = workfolder::pristineBaseImage(workFolder);
     if (!services.fileExists(pristine)) {
         services.messageBox("元の背景画像が見つからないため初期化できません: " +
-                            bracketed(pristine));
+                            workfolder::quoted(pristine));
         return false;
     }
     try {
