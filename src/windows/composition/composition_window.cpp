@@ -3,7 +3,6 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
-#include <array>
 
 #include "engine/composition.h"
 #include "engine/scaling.h"
@@ -17,16 +16,6 @@
 #include "workfolder/qt_image.h"
 
 namespace strobo::windows {
-
-namespace {
-
-// The main window's buttons that start a stage; they rest while a build runs, so that nothing
-// else works on the folder meanwhile.
-std::array<QPushButton*, 4> stageButtons(MainWindow& form1) {
-    return {form1.Command1, form1.Command2, form1.Command3, form1.Command5};
-}
-
-}  // namespace
 
 CompositionWindow::CompositionWindow(WindowSet& windows) : StoredWindow(windows) {
     Ui::Composition ui;
@@ -77,23 +66,18 @@ void CompositionWindow::cancelBuild() {
 void CompositionWindow::runBuild() {
     if (m_build) return;
     Command1->hide();
-    MainWindow& form1 = windows().form1();
-    std::array<bool, 4> wasEnabled{};
-    const auto buttons = stageButtons(form1);
-    for (std::size_t k = 0; k < buttons.size(); ++k) {
-        wasEnabled[k] = buttons[k]->isEnabled();
-        buttons[k]->setEnabled(false);
-    }
-
     ContactSheetWindow& form3 = windows().form3();
-    StrobeBuild build(windows().services(), m_workFolder);
-    build.setOperation(static_cast<engine::CompositionOperation>(List1->currentRow()));
-    m_build = &build;
-    const BuildReport report =
-        build.run(form3.Text1->text().toStdString(), form3.Text2->text().toStdString(), this);
-    m_build = nullptr;
-
-    for (std::size_t k = 0; k < buttons.size(); ++k) buttons[k]->setEnabled(wasEnabled[k]);
+    BuildReport report;
+    {
+        // The end button stays: ending the program stops the build after its current step.
+        StageButtonsLock lock(windows().form1());
+        StrobeBuild build(windows().services(), m_workFolder);
+        build.setOperation(static_cast<engine::CompositionOperation>(List1->currentRow()));
+        m_build = &build;
+        report =
+            build.run(form3.Text1->text().toStdString(), form3.Text2->text().toStdString(), this);
+        m_build = nullptr;
+    }
     if (report.cancelled) return;
     if (!report.completed) {
         windows().services().messageBox(report.failure);

@@ -4,7 +4,6 @@
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
-#include <array>
 #include <optional>
 
 #include "windows/extraction/playback_window.h"
@@ -25,29 +24,6 @@ constexpr int kProgressDialogTop = 40;
 bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
-
-// While frames are saved no other stage may start: every button of form1 is disabled, and put
-// back as it was however the extraction ends.
-class StageButtonsLock {
-  public:
-    explicit StageButtonsLock(MainWindow& form1)
-        : m_buttons{form1.Command1, form1.Command2, form1.Command3, form1.Command4,
-                    form1.Command5} {
-        for (std::size_t k = 0; k < m_buttons.size(); ++k) {
-            m_enabled[k] = m_buttons[k]->isEnabled();
-            m_buttons[k]->setEnabled(false);
-        }
-    }
-    ~StageButtonsLock() {
-        for (std::size_t k = 0; k < m_buttons.size(); ++k) m_buttons[k]->setEnabled(m_enabled[k]);
-    }
-    StageButtonsLock(const StageButtonsLock&) = delete;
-    StageButtonsLock& operator=(const StageButtonsLock&) = delete;
-
-  private:
-    std::array<QPushButton*, 5> m_buttons;
-    std::array<bool, 5> m_enabled{};
-};
 
 // "i / N" beside the playback window, never over it, with a button to stop after the frame
 // being saved.
@@ -147,7 +123,8 @@ void runExtraction(WindowSet& windows) {
 
     bool finished = false;
     {
-        StageButtonsLock lock(form1);
+        // While frames are saved no other stage may start, and the program is not ended halfway.
+        StageButtonsLock lock(form1, StageButtonsLock::kWithEndButton);
         PlaybackWindow& form2 = windows.form2();
         form2.show();
         form2.Picture1->move(0, 0);

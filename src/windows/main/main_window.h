@@ -1,6 +1,8 @@
 #pragma once
 
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "windows/main/stored_window.h"
 
@@ -33,6 +35,20 @@ class MainWindow : public StoredWindow {
     std::string aviPath;
     std::string workFolder;
     std::string framePrefix;
+};
+
+// Disables form1's stage buttons for as long as it lives (a stage is running and nothing else may
+// work on the folder meanwhile) and puts each back as it was, however the stage ends.
+class StageButtonsLock {
+  public:
+    enum EndButton { kWithoutEndButton, kWithEndButton };
+    explicit StageButtonsLock(MainWindow& form1, EndButton end = kWithoutEndButton);
+    ~StageButtonsLock();
+    StageButtonsLock(const StageButtonsLock&) = delete;
+    StageButtonsLock& operator=(const StageButtonsLock&) = delete;
+
+  private:
+    std::vector<std::pair<QPushButton*, bool>> m_buttons;
 };
 
 }  // namespace strobo::windows
