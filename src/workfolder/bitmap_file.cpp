@@ -26,7 +26,29 @@ std::uint16_t get16(const std::uint8_t* p) {
 }
 
 constexpr std::size_t kFileHeader = 14;
+constexpr std::size_t kCoreHeader = 12;
 constexpr std::size_t kInfoHeader = 40;
+
+constexpr std::uint32_t kUncompressed = 0;
+constexpr std::uint32_t kBitFields = 3;
+constexpr std::uint32_t kAlphaBitFields = 6;
+
+// Rows are padded to four bytes. Width below 2^31 and at most 65535 bits a pixel: no overflow.
+std::uint64_t rowStride(const BitmapHeader& header) {
+    const auto bits =
+        static_cast<std::uint64_t>(header.width) * static_cast<std::uint64_t>(header.bitsPerPixel);
+    return (bits + 31) / 32 * 4;
+}
+
+// The bytes of pixel data uncompressed rows take; nullopt when more than 64 bits can count.
+std::optional<std::uint64_t> dataSize(const BitmapHeader& header) {
+    std::uint64_t size = 0;
+    if (__builtin_mul_overflow(rowStride(header), static_cast<std::uint64_t>(header.height),
+                               &size)) {
+        return std::nullopt;
+    }
+    return size;
+}
 
 }  // namespace
 
@@ -70,41 +92,80 @@ void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t
     }
 }
 
-std::optional<engine::PackedImage> decodeSimpleBitmap(const std::vector<std::uint8_t>& bytes,
-                                                      long long maxPixels, BitmapCheck& check) {
-    check = BitmapCheck::NotSimple;
-    if (bytes.size() < kFileHeader + kInfoHeader || bytes[0] != 'B' || bytes[1] != 'M') {
-        return std::nullopt;
-    }
-    const std::uint8_t* h = bytes.data();
-    const std::uint32_t offset = get32(h + 10);
+std::optional<BitmapHeader> readBitmapHeader(std::span<const std::uint8_t> start) {
+    if (start.size() < 2 || start[0] != 'B' || start[1] != 'M') return std::nullopt;
+    BitmapHeader header;
+    header.headersSize = kFileHeader + 4;
+    if (start.size() < kFileHeader + 4) return header;
+    const std::uint8_t* h = start.data();
     const std::uint32_t infoSize = get32(h + 14);
-    const auto width = static_cast<std::int32_t>(get32(h + 18));
-    const auto rawHeight = static_cast<std::int32_t>(get32(h + 22));
-    const std::uint16_t bits = get16(h + 28);
-    const std::uint32_t compression = get32(h + 30);
-    if (infoSize < kInfoHeader || compression != 0 || (bits != 24 && bits != 32) || width <= 0 ||
-        rawHeight == 0 || rawHeight == INT32_MIN) {
+    header.headersSize = kFileHeader + std::uint64_t{infoSize};
+    header.dataOffset = get32(h + 10);
+    if (infoSize == kCoreHeader && start.size() >= kFileHeader + kCoreHeader) {
+        // The oldest kind: 16-bit sizes, always bottom-up, never compressed.
+        header.width = get16(h + 18);
+        header.height = get16(h + 20);
+        header.bitsPerPixel = get16(h + 24);
+        header.dimensionsKnown = true;
+    } else if (infoSize >= kInfoHeader && start.size() >= kFileHeader + kInfoHeader) {
+        header.width = static_cast<std::int32_t>(get32(h + 18));
+        const auto rawHeight = static_cast<std::int32_t>(get32(h + 22));
+        header.topDown = rawHeight < 0;
+        header.height = header.topDown ? -std::int64_t{rawHeight} : rawHeight;
+        header.bitsPerPixel = get16(h + 28);
+        header.compression = get32(h + 30);
+        // The colour masks follow the shortest info header; the longer ones hold them.
+        if (infoSize == kInfoHeader && header.compression == kBitFields) header.headersSize += 12;
+        if (infoSize == kInfoHeader && header.compression == kAlphaBitFields) {
+            header.headersSize += 16;
+        }
+        header.dimensionsKnown = true;
+    }
+    return header;
+}
+
+BitmapCheck checkBitmap(const BitmapHeader& header, std::uint64_t fileSize, long long maxPixels) {
+    if (fileSize < header.headersSize) return BitmapCheck::Truncated;
+    if (!header.dimensionsKnown || header.width <= 0 || header.height == 0) {
+        return BitmapCheck::Sound;  // the decoder refuses or reads it
+    }
+    // Both sides are below 2^31 + 1, so the product fits.
+    if (header.width * header.height > maxPixels) return BitmapCheck::TooLarge;
+    if (header.dataOffset < header.headersSize || header.dataOffset > fileSize) {
+        return BitmapCheck::DataMisplaced;
+    }
+    const bool rowsUncompressed = header.compression == kUncompressed ||
+                                  header.compression == kBitFields ||
+                                  header.compression == kAlphaBitFields;
+    if (rowsUncompressed && header.bitsPerPixel > 0) {
+        const std::optional<std::uint64_t> size = dataSize(header);
+        if (!size || fileSize - header.dataOffset < *size) return BitmapCheck::Truncated;
+    }
+    return BitmapCheck::Sound;
+}
+
+std::optional<engine::PackedImage> decodeSimpleBitmap(const BitmapHeader& header,
+                                                      std::span<const std::uint8_t> file) {
+    const int bits = header.bitsPerPixel;
+    if (!header.dimensionsKnown || header.compression != kUncompressed ||
+        (bits != 24 && bits != 32) || header.width <= 0 || header.height <= 0) {
         return std::nullopt;
     }
-    const bool topDown = rawHeight < 0;
-    const std::int32_t height = topDown ? -rawHeight : rawHeight;
-    if (static_cast<long long>(width) * height > maxPixels) {
-        check = BitmapCheck::TooLarge;
+    // Checked already; kept here so that no header can make this read outside the file.
+    const std::optional<std::uint64_t> size = dataSize(header);
+    if (!size || header.dataOffset < header.headersSize || header.dataOffset > file.size() ||
+        file.size() - header.dataOffset < *size) {
         return std::nullopt;
     }
+    const auto width = static_cast<std::int32_t>(header.width);
+    const auto height = static_cast<std::int32_t>(header.height);
     const int bytesPerPixel = bits / 8;
-    const std::size_t stride =
-        (static_cast<std::size_t>(width) * bytesPerPixel + 3) & ~std::size_t{3};
-    if (offset > bytes.size() ||
-        bytes.size() - offset < stride * static_cast<std::size_t>(height)) {
-        check = BitmapCheck::Truncated;
-        return std::nullopt;
-    }
+    const std::size_t stride = rowStride(header);
+    const std::uint8_t* data = file.data() + header.dataOffset;
     engine::PackedImage out(width, height);
     for (std::int32_t y = 0; y < height; ++y) {
         const std::uint8_t* src =
-            bytes.data() + offset + stride * static_cast<std::size_t>(topDown ? y : height - 1 - y);
+            data + stride * static_cast<std::size_t>(header.topDown ? y : height - 1 - y);
         auto* dst = reinterpret_cast<std::uint32_t*>(out.row(y));
         for (std::int32_t x = 0; x < width; ++x, src += bytesPerPixel) {
             dst[x] = static_cast<std::uint32_t>(src[2]) | static_cast<std::uint32_t>(src[1]) << 8 |

@@ -1,11 +1,15 @@
 #include "workfolder/file_services.h"
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QTemporaryDir>
+#include <csignal>
 #include <fstream>
+#include <functional>
 
 #include "workfolder/bitmap_file.h"
 #include "workfolder/qt_image.h"
@@ -72,10 +76,15 @@ TEST(BitmapFile, RowPaddingIsZeroEvenInAReusedBuffer) {
     EXPECT_EQ(buffer, encodeBitmap24(engine::PackedImage(5, 3, 0x010203)));
 }
 
-TEST_F(FileServicesTest, SaveReplacesAnExistingFile) {
-    m_services.savePicture(gradient(50, 50), path("a.bmp"));
-    m_services.savePicture(gradient(3, 2), path("a.bmp"));
-    EXPECT_EQ(m_services.loadPicture(path("a.bmp")).width, 3);
+TEST_F(FileServicesTest, SaveAndCopyReplaceAnExistingFileEvenOfALongName) {
+    // 250 bytes: the longest names leave no room for a suffix on the name being replaced.
+    const std::string name = path((std::string(246, 'n') + ".bmp").c_str());
+    m_services.savePicture(gradient(50, 50), name);
+    m_services.savePicture(gradient(3, 2), name);
+    EXPECT_EQ(m_services.loadPicture(name).width, 3);
+    m_services.savePicture(gradient(4, 4), path("b.bmp"));
+    m_services.copyFile(path("b.bmp"), name);
+    EXPECT_EQ(m_services.loadPicture(name), gradient(4, 4));
 }
 
 TEST_F(FileServicesTest, LoadsBitmapsOfCommonDepths) {
@@ -84,9 +93,7 @@ TEST_F(FileServicesTest, LoadsBitmapsOfCommonDepths) {
                         QImage::Format_ARGB32}) {
         QImage converted = base.convertToFormat(format);
         ASSERT_TRUE(converted.save(QString::fromStdString(path("d.bmp")), "BMP"));
-        const engine::PackedImage loaded = m_services.loadPicture(path("d.bmp"));
-        EXPECT_EQ(loaded.width, 16);
-        EXPECT_EQ(loaded.height, 8);
+        EXPECT_EQ(m_services.loadPicture(path("d.bmp")), fromQImage(converted)) << format;
     }
 }
 
@@ -116,18 +123,81 @@ TEST_F(FileServicesTest, BadPicturesGiveAMessageNamingTheFile) {
     cut.close();
     expectError(path("cut.bmp"), "切れています");
 
-    // A header that claims 100000 x 100000 pixels is refused before any allocation.
-    QByteArray huge = bytes.left(54);
-    auto put32 = [&](int at, quint32 v) {
-        for (int i = 0; i < 4; ++i) huge[at + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+    // Headers that lie: more pixels than any picture we accept (refused before any
+    // allocation, and without overflow at the largest sizes a header can state), and pixel
+    // data that would start at 0, inside the headers or past the end of the file.
+    auto withHeader = [&](const char* name, int at, quint32 value, int at2 = 0,
+                          quint32 value2 = 0) {
+        QByteArray edited = bytes;
+        for (auto [where, v] : {std::pair{at, value}, std::pair{at2, value2}}) {
+            if (where == 0) continue;
+            for (int i = 0; i < 4; ++i)
+                edited[where + i] = static_cast<char>((v >> (8 * i)) & 0xFF);
+        }
+        QFile file(QString::fromStdString(path(name)));
+        EXPECT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write(edited);
+        return path(name);
     };
-    put32(18, 100000);
-    put32(22, 100000);
-    QFile big(QString::fromStdString(path("huge.bmp")));
-    ASSERT_TRUE(big.open(QIODevice::WriteOnly));
-    big.write(huge);
-    big.close();
-    EXPECT_THROW(m_services.loadPicture(path("huge.bmp")), ServiceError);
+    expectError(withHeader("huge.bmp", 18, 100000, 22, 100000), "大きすぎ");
+    expectError(withHeader("widest.bmp", 18, 0x7FFFFFFF, 22, 0x7FFFFFFF), "大きすぎ");
+    expectError(withHeader("at0.bmp", 10, 0), "画素データの位置");
+    expectError(withHeader("inheader.bmp", 10, 30), "画素データの位置");
+    expectError(withHeader("beyond.bmp", 10, static_cast<quint32>(bytes.size()) + 1),
+                "画素データの位置");
+}
+
+// Writes past the limit fail part-way with EFBIG, as they would on a full disk.
+class FileSizeLimit {
+  public:
+    explicit FileSizeLimit(rlim_t bytes) : m_oldHandler(std::signal(SIGXFSZ, SIG_IGN)) {
+        getrlimit(RLIMIT_FSIZE, &m_old);
+        rlimit limit = m_old;
+        limit.rlim_cur = bytes;
+        setrlimit(RLIMIT_FSIZE, &limit);
+    }
+    ~FileSizeLimit() {
+        setrlimit(RLIMIT_FSIZE, &m_old);
+        std::signal(SIGXFSZ, m_oldHandler);
+    }
+
+  private:
+    rlimit m_old{};
+    void (*m_oldHandler)(int);
+};
+
+TEST_F(FileServicesTest, AWriteFailingPartWayLeavesTheOldFileWholeAndSaysWhy) {
+    const engine::PackedImage old = gradient(8, 8);
+    m_services.savePicture(old, path("saved.bmp"));
+    m_services.savePicture(old, path("copied.bmp"));
+    m_services.savePicture(gradient(200, 200), path("big.bmp"));  // 120 000 bytes of pixels
+    std::vector<std::string> failures;
+    {
+        const FileSizeLimit limit(64 * 1024);
+        auto attempt = [&](const std::function<void()>& write) {
+            try {
+                write();
+                ADD_FAILURE() << "no error";
+            } catch (const ServiceError& e) {
+                failures.push_back(e.what());
+            }
+        };
+        attempt([&] { m_services.savePicture(gradient(200, 200), path("saved.bmp")); });
+        attempt([&] { m_services.copyFile(path("big.bmp"), path("copied.bmp")); });
+        attempt([&] { m_services.savePicture(gradient(200, 200), path("new.bmp")); });
+    }
+    ASSERT_EQ(failures.size(), 3u);
+    const char* names[] = {"saved.bmp", "copied.bmp", "new.bmp"};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_NE(failures[i].find(path(names[i])), std::string::npos) << failures[i];
+        EXPECT_NE(failures[i].find("（ファイルの大きさの上限を超えます）"), std::string::npos)
+            << failures[i];
+    }
+    EXPECT_EQ(m_services.loadPicture(path("saved.bmp")), old);
+    EXPECT_EQ(m_services.loadPicture(path("copied.bmp")), old);
+    // Nothing half-written is left, under the target's name or a temporary one.
+    EXPECT_EQ(QDir(m_dir.path()).entryList(QDir::Files | QDir::Hidden),
+              QStringList({"big.bmp", "copied.bmp", "saved.bmp"}));
 }
 
 TEST_F(FileServicesTest, CopyOverwritesAndDeleteRemoves) {
