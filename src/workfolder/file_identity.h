@@ -8,24 +8,20 @@
 
 namespace strobo::workfolder {
 
-// Where a path leads on disk, whatever way it is spelt. Comparing path text cannot tell that
-// a folder reached through a symbolic link or a bind mount is the same folder, nor that a file
-// system which ignores case (FAT, exFAT, SMB shares, case-folded folders) opens "A.BMP" for
-// "a.bmp"; the file system itself can.
+// Whether paths lead to one file on disk, whatever way they are spelt. Comparing path text
+// cannot tell that a folder reached through a symbolic link or a bind mount is the same folder,
+// nor that a file system which ignores case (FAT, exFAT, SMB shares, case-folded folders) opens
+// "A.BMP" for "a.bmp"; the file system itself can.
 //
-// An existing file is its device and inode number: stat follows every link and mount and
-// looks names up as the file system does, so all ways to the file give the same pair. A file
-// that does not exist yet is the device and inode of its deepest existing folder plus the rest
-// of the path below it, case-folded where that folder ignores case. A dangling symbolic link is
-// followed to the file a write through it would create.
-struct FileIdentity {
-    std::uint64_t device = 0;
-    std::uint64_t inode = 0;
-    std::string rest;  // empty for an existing file
-    auto operator<=>(const FileIdentity&) const = default;
-};
-
-FileIdentity fileIdentity(const std::string& path);
+// A path is known by a few keys; two paths are the same file when they share one:
+// - an existing file: its device and inode number. stat follows every link and mount and looks
+//   names up as the file system does, so all ways to the file give the same pair;
+// - its deepest existing folder's device and inode and the rest of the path below it: the file
+//   a write would create, for a file that does not exist yet;
+// - where folders ignore case: the same for each such folder above, with the names below it
+//   case-folded. File systems in user space (exFAT and FAT through FUSE) give a file reached by
+//   another case of its name another inode number, so only the names can tell there.
+// A dangling symbolic link is followed to the file a write through it would create.
 
 // Whether two paths name one file, existing or not yet.
 bool sameFile(const std::string& a, const std::string& b);
@@ -38,8 +34,15 @@ class FileIdentitySet {
     // Whether writing `target` would write one of the files.
     bool landsOn(const std::string& target) const;
 
+    struct Key {
+        std::uint64_t device = 0;
+        std::uint64_t inode = 0;
+        std::string rest;  // empty for the file itself
+        auto operator<=>(const Key&) const = default;
+    };
+
   private:
-    std::set<FileIdentity> m_identities;
+    std::set<Key> m_keys;
 };
 
 // The same for a single target.
