@@ -18,8 +18,9 @@ std::string osReasonText(std::error_code reason) {
             case EROFS:
                 return "読み取り専用のファイルシステムです";
             case ENOENT:
-            case ENOTDIR:
                 return "フォルダーがありません";
+            case ENOTDIR:
+                return "フォルダーの位置にファイルがあります";
             case ENAMETOOLONG:
                 return "名前が長すぎます";
             case EFBIG:
