@@ -11,7 +11,7 @@ using workfolder::FailureKind;
 const char* englishText(FailureKind kind) {
     switch (kind) {
         case FailureKind::File:
-            return "file error";
+            return "cannot use a file";
         case FailureKind::NotANumber:
             return "not a number";
         case FailureKind::NumberIsNaN:
