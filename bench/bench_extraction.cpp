@@ -18,10 +18,10 @@
 #include <stdexcept>
 #include <string>
 
+#include "scripted_dialogs.h"
 #include "windows/extraction/extraction_flow.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
-#include "workfolder/file_services.h"
 #include "workfolder/fonts.h"
 #include "workfolder/memory_tuning.h"
 
@@ -92,19 +92,19 @@ void BM_ExtractionThroughWindows(benchmark::State& state) {
     double seconds = 0;
     double cpuSeconds = 0;
     for (auto _ : state) {
-        wf::FileServices services;
+        strobo::testing::ScriptedDialogs dialogs;
         sw::WindowSet windows;
-        windows.setServices(services);
+        windows.setDialogs(dialogs);
         windows.form1();
         windows.form2();
-        services.openAnswers.push_back(w.clip);
-        services.inputAnswers.push_back(w.stroboOut);
+        dialogs.openAnswers.push_back(w.clip);
+        dialogs.inputAnswers.push_back(w.stroboOut);
         const auto start = std::chrono::steady_clock::now();
         const double cpuStart = processorSeconds(RUSAGE_SELF);
         sw::runExtraction(windows);
         cpuSeconds += processorSeconds(RUSAGE_SELF) - cpuStart;
         seconds += std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (services.messages.size() != 1 || services.messages[0] != sw::kCompletionMessage) {
+        if (dialogs.messages.size() != 1 || dialogs.messages[0] != sw::kCompletionMessage) {
             state.SkipWithError("extraction did not complete");
             return;
         }

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "windows/composition/strobe_build.h"
+#include "stages/composition/strobe_build.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/memory_tuning.h"
@@ -55,12 +55,12 @@ Folder& folder() {
 void BM_StroboBuild(benchmark::State& state) {
     wf::FileServices services;
     for (auto _ : state) {
-        strobo::windows::StrobeBuild build(services, folder().path);
+        strobo::stages::StrobeBuild build(services, folder().path);
         const auto start = std::chrono::steady_clock::now();
-        const auto report = build.run("0", std::to_string(kSteps - 1));
+        const auto report = build.run({0, static_cast<double>(kSteps - 1)});
         const double seconds =
             std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-        if (!report.completed) state.SkipWithError(report.failure.c_str());
+        if (!report.completed) state.SkipWithError("the build did not complete");
         g_stroboStepsPerSecond = kSteps / seconds;
     }
     state.counters["steps_per_s"] = g_stroboStepsPerSecond;

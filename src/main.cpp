@@ -1,7 +1,7 @@
-#include "cli/command_line.h"
+#include "app/application.h"
 #include "workfolder/memory_tuning.h"
 
 int main(int argc, char** argv) {
     strobo::workfolder::keepFreedMemoryForReuse();
-    return strobo::cli::runMain(argc, argv);
+    return strobo::app::runMain(argc, argv);
 }

@@ -76,15 +76,13 @@ void ParsedArguments::expectPositional(std::size_t min, std::size_t max) const {
     }
 }
 
-std::string requireNumberText(std::string_view what, const std::string& text) {
+double requireNumber(std::string_view what, const std::string& text) {
     try {
         const double value = workfolder::strictTextToNumber(text);
-        if (!std::isfinite(value)) throw workfolder::NotANumberError(text);
-    } catch (const workfolder::ServiceError&) {
-        throw InputError(std::string(what) + " is not a number / 数ではありません: \"" + text +
-                         "\"");
+        if (std::isfinite(value)) return value;
+    } catch (const workfolder::FailureError&) {
     }
-    return text;
+    throw InputError(std::string(what) + " is not a number / 数ではありません: \"" + text + "\"");
 }
 
 std::int64_t requireWholeNumber(std::string_view what, const std::string& text, std::int64_t first,
@@ -92,7 +90,7 @@ std::int64_t requireWholeNumber(std::string_view what, const std::string& text, 
     double value = 0;
     try {
         value = workfolder::strictTextToNumber(text);
-    } catch (const workfolder::ServiceError&) {
+    } catch (const workfolder::FailureError&) {
         throw InputError(std::string(what) + " is not a number / 数ではありません: \"" + text +
                          "\"");
     }

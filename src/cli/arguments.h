@@ -54,10 +54,10 @@ class ParsedArguments {
     std::set<std::string> m_flags;
 };
 
-// A frame number given on the command line: the whole word must be a number (blanks around it
-// and full-width digits allowed). Returns the text unchanged, so that the stages see it as typed;
-// throws InputError naming `what` and the text otherwise.
-std::string requireNumberText(std::string_view what, const std::string& text);
+// A frame number given on the command line: the whole word must be a finite number (blanks
+// around it and full-width digits allowed). Throws InputError naming `what` and the text
+// otherwise.
+double requireNumber(std::string_view what, const std::string& text);
 
 // A whole number from first to last inclusive, for counts and steps. Throws InputError.
 std::int64_t requireWholeNumber(std::string_view what, const std::string& text, std::int64_t first,

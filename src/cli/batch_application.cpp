@@ -1,11 +1,7 @@
 #include "cli/batch_application.h"
 
-#include <QApplication>
-#include <QCoreApplication>
 #include <QtGlobal>
 #include <cstdio>
-
-#include "workfolder/fonts.h"
 
 extern "C" {
 #include <libavutil/log.h>
@@ -28,16 +24,12 @@ void batchMessageHandler(QtMsgType type, const QMessageLogContext&, const QStrin
 
 }  // namespace
 
-std::unique_ptr<QCoreApplication> makeBatchApplication(bool withWidgets) {
+std::unique_ptr<QCoreApplication> makeBatchApplication() {
     qInstallMessageHandler(batchMessageHandler);
     // FFmpeg's own remarks on a clip (a guessed format, a damaged packet) would interleave with
     // the progress bar; a clip it cannot read is reported by the program itself.
     av_log_set_level(AV_LOG_QUIET);
-    if (!withWidgets) return std::make_unique<QCoreApplication>(g_argc, g_argv);
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    auto app = std::make_unique<QApplication>(g_argc, g_argv);
-    workfolder::installJapaneseFontAlias();
-    return app;
+    return std::make_unique<QCoreApplication>(g_argc, g_argv);
 }
 
 }  // namespace strobo::cli

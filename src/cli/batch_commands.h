@@ -8,8 +8,8 @@
 namespace strobo::cli {
 
 // Each command takes the words after its name, prints its result on standard output and its
-// progress on standard error, and returns the exit code. Wrong usage throws UsageError, bad
-// input or a failed file InputError.
+// progress on standard error, and returns the exit code. Wrong usage throws UsageError, a bad
+// value InputError, and a stage that fails the FailureError carrying its failure.
 int runExtract(const std::vector<std::string>& words);
 int runBuild(const std::vector<std::string>& words);
 int runSave(const std::vector<std::string>& words);
@@ -22,8 +22,8 @@ engine::CompositionOperation requireOperation(const std::string& text);
 // left, which the build's finish deletes.
 std::int64_t countFrameFiles(const std::string& folder);
 
-// A failure text of the build or the save, cut to the lines that say what went wrong and where
-// (the advice on buttons that follows them speaks of the windows) and put on one line.
-std::string failureLine(const std::string& failure);
+// Prints the head of a command's summary and, when there are files, the first and the last:
+// "<head>: first … last".
+void printSummary(const std::string& head, const std::vector<std::string>& files);
 
 }  // namespace strobo::cli

@@ -2,8 +2,8 @@
 
 namespace strobo::cli {
 
-// The program's entry: with no arguments it opens the windows; otherwise it runs a batch command
-// (extract, build, save, make, demo) or an option, and returns the exit code.
-int runMain(int argc, char** argv);
+// The batch commands (extract, build, save, make, demo), help and version: argv[1] names one.
+// Prints a line on standard error for anything that goes wrong and returns the exit code.
+int runCommandLine(int argc, char** argv);
 
 }  // namespace strobo::cli

@@ -39,10 +39,6 @@ bool interruptRequested() {
     return g_signal != 0;
 }
 
-void throwIfInterrupted() {
-    if (interruptRequested()) throw Interrupted();
-}
-
 int interruptedExitCode() {
     return 128 + (g_signal != 0 ? static_cast<int>(g_signal) : SIGINT);
 }

@@ -4,8 +4,8 @@
 
 namespace strobo::cli {
 
-// The user asked the command to stop (Ctrl-C, or a termination request). Thrown between two
-// frames, so that every scope unwinds and the private work folder is removed.
+// The user asked the command to stop (Ctrl-C, or a termination request). Thrown once the stage
+// has stopped between two frames and unwound, its private work folder removed.
 class Interrupted : public std::runtime_error {
   public:
     Interrupted();
@@ -22,8 +22,6 @@ class InterruptGuard {
 };
 
 bool interruptRequested();
-// Throws Interrupted when a stop was requested.
-void throwIfInterrupted();
 // The exit code for the signal that asked to stop: 128 + its number.
 int interruptedExitCode();
 

@@ -2,8 +2,8 @@
 
 namespace strobo::workfolder {
 
-BackgroundSaver::BackgroundSaver(PlatformServices& services, std::size_t depth)
-    : m_services(services), m_depth(depth == 0 ? 1 : depth), m_thread([this] { run(); }) {}
+BackgroundSaver::BackgroundSaver(FileServices& files, std::size_t depth)
+    : m_files(files), m_depth(depth == 0 ? 1 : depth), m_thread([this] { run(); }) {}
 
 BackgroundSaver::~BackgroundSaver() {
     {
@@ -17,7 +17,7 @@ BackgroundSaver::~BackgroundSaver() {
 void BackgroundSaver::save(engine::PackedImage picture, const std::string& path) {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_queue.size() < m_depth || m_failed; });
-    if (m_failed) throw ServiceError(m_failure);
+    if (m_failed) throw FailureError(m_failure);
     m_queue.emplace_back(std::move(picture), path);
     lock.unlock();
     m_changed.notify_all();
@@ -26,7 +26,7 @@ void BackgroundSaver::save(engine::PackedImage picture, const std::string& path)
 void BackgroundSaver::finish() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failed; });
-    if (m_failed) throw ServiceError(m_failure);
+    if (m_failed) throw FailureError(m_failure);
 }
 
 std::int64_t BackgroundSaver::saved() const {
@@ -44,19 +44,19 @@ void BackgroundSaver::run() {
         m_busy = true;
         lock.unlock();
         m_changed.notify_all();
-        std::string failure;
+        Failure failure;
         bool failed = false;
         try {
-            m_services.savePicture(picture, path);
+            m_files.savePicture(picture, path);
         } catch (const std::exception& error) {
             failed = true;
-            failure = error.what();
+            failure = failureOf(error);
         }
         lock.lock();
         m_busy = false;
         if (failed) {
             m_failed = true;
-            m_failure = failure;
+            m_failure = std::move(failure);
             m_queue.clear();
         } else {
             ++m_saved;

@@ -10,7 +10,8 @@
 #include <utility>
 
 #include "engine/packed_image.h"
-#include "workfolder/platform_services.h"
+#include "workfolder/failure.h"
+#include "workfolder/file_services.h"
 
 namespace strobo::workfolder {
 
@@ -20,8 +21,8 @@ namespace strobo::workfolder {
 // written, so the pictures saved are always a run from the first.
 class BackgroundSaver {
   public:
-    // services.savePicture runs on the saver's thread.
-    explicit BackgroundSaver(PlatformServices& services, std::size_t depth = 2);
+    // files.savePicture runs on the saver's thread.
+    explicit BackgroundSaver(FileServices& files, std::size_t depth = 2);
     // Waits for the pictures already handed over; errors are then dropped (call finish() to
     // see them).
     ~BackgroundSaver();
@@ -29,9 +30,9 @@ class BackgroundSaver {
     BackgroundSaver& operator=(const BackgroundSaver&) = delete;
 
     // Hands a copy of the picture over, waiting while `depth` pictures are queued. Throws the
-    // ServiceError of an earlier save as soon as one has failed.
+    // FailureError of an earlier save as soon as one has failed.
     void save(engine::PackedImage picture, const std::string& path);
-    // Waits until every picture is written. Throws the ServiceError of the first picture that
+    // Waits until every picture is written. Throws the FailureError of the first picture that
     // could not be written.
     void finish();
     // Pictures written so far.
@@ -40,7 +41,7 @@ class BackgroundSaver {
   private:
     void run();
 
-    PlatformServices& m_services;
+    FileServices& m_files;
     std::size_t m_depth;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
@@ -48,7 +49,7 @@ class BackgroundSaver {
     bool m_closing = false;
     bool m_busy = false;
     bool m_failed = false;
-    std::string m_failure;
+    Failure m_failure;
     std::int64_t m_saved = 0;
     std::thread m_thread;
 };

@@ -1,57 +1,35 @@
 #pragma once
 
-#include <deque>
-#include <functional>
-#include <optional>
 #include <string>
-#include <vector>
 
-#include "workfolder/platform_services.h"
+#include "engine/packed_image.h"
+#include "workfolder/failure.h"
 
 namespace strobo::workfolder {
 
-// Pictures and files for real, on the local file system; the dialogs answered from scripts
-// instead of a person. The command line runs on it (where no one answers a dialog) and so do
-// the tests (which script the answers and read back what was said).
-class FileServices : public PlatformServices {
+// The file store: pictures and files on the local file system, paths in UTF-8. Every failure is
+// a FailureError naming the file. Safe to use from several threads at once (the strobe build
+// reads the next frame ahead, the background saver writes beside the loop).
+class FileServices {
   public:
     // Pictures with more pixels than this are refused before they are decoded.
     static constexpr long long kMaxPicturePixels = 16384LL * 16384LL;
 
-    engine::PackedImage loadPicture(const std::string& path) override;
-    void savePicture(const engine::PackedImage& picture, const std::string& path) override;
-    void copyFile(const std::string& source, const std::string& destination) override;
-    void deleteFile(const std::string& path) override;
-    bool fileExists(const std::string& path) override;
-    bool folderExists(const std::string& path) override;
-    void createFolder(const std::string& path) override;
+    // Reads a bitmap (or any picture Qt reads). Fails for a missing, unreadable, truncated or
+    // absurdly large file.
+    engine::PackedImage loadPicture(const std::string& path);
+    // Writes a 24-bit Windows bitmap, replacing an existing file.
+    void savePicture(const engine::PackedImage& picture, const std::string& path);
 
-    std::optional<std::string> showOpenDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> showSaveDialog(const FileDialogRequest& request) override;
-    std::optional<std::string> inputBox(const std::string& prompt) override;
-    void messageBox(const std::string& text) override;
-    bool askYesNo(const std::string& text) override;
-    void setWaitCursor(bool on) override;
-    void yield() override;
-
-    // Scripted answers, taken front first; an empty queue answers as a cancel (or No).
-    std::deque<std::optional<std::string>> openAnswers;
-    std::deque<std::optional<std::string>> saveAnswers;
-    std::deque<std::optional<std::string>> inputAnswers;
-    std::deque<bool> yesNoAnswers;
-
-    // What the program said and asked, in order.
-    std::vector<std::string> messages;
-    std::vector<std::string> questions;
-    std::vector<FileDialogRequest> dialogRequests;
-    std::vector<std::string> prompts;
-    int waitCursorDepth = 0;
-    int yields = 0;
-
-    // Called for every message, e.g. to print it on standard error.
-    std::function<void(const std::string&)> onMessage;
-    // Called at each yield, e.g. to let a test act in the middle of a loop.
-    std::function<void()> onYield;
+    // Copies with overwrite. Fails when the source is missing or the destination cannot be
+    // written.
+    void copyFile(const std::string& source, const std::string& destination);
+    // Fails when the file is missing or cannot be removed.
+    void deleteFile(const std::string& path);
+    bool fileExists(const std::string& path);
+    bool folderExists(const std::string& path);
+    // Creates the folder and its parents.
+    void createFolder(const std::string& path);
 };
 
 }  // namespace strobo::workfolder

@@ -75,13 +75,16 @@ double roundHalfEven(double value) {
 
 template <typename Int>
 Int toInteger(double value) {
-    if (std::isnan(value)) throw OverflowError("数値に変換できません（NaN）");
+    if (std::isnan(value)) throw OverflowError(Failure{FailureKind::NumberIsNaN, {}, {}, {}});
     const double r = roundHalfEven(value);
     if (r < static_cast<double>(std::numeric_limits<Int>::min()) ||
         r > static_cast<double>(std::numeric_limits<Int>::max())) {
-        throw OverflowError("数値が範囲を超えています: " + numberText(value) + "（" +
-                            std::to_string(std::numeric_limits<Int>::min()) + " から " +
-                            std::to_string(std::numeric_limits<Int>::max()) + " まで）");
+        throw OverflowError(Failure{FailureKind::NumberOutOfRange,
+                                    {},
+                                    numberText(value) + "（" +
+                                        std::to_string(std::numeric_limits<Int>::min()) + " から " +
+                                        std::to_string(std::numeric_limits<Int>::max()) + " まで）",
+                                    {}});
     }
     return static_cast<Int>(r);
 }
@@ -164,7 +167,7 @@ double strictTextToNumber(std::string_view text) {
     const std::string core = folded.substr(begin, end - begin);
     double value = 0;
     if (core.empty() || scanNumber(core, value) != core.size()) {
-        throw NotANumberError("数値ではありません: " + workfolder::quoted(text));
+        throw NotANumberError(Failure{FailureKind::NotANumber, {}, std::string(text), {}});
     }
     return value;
 }

@@ -4,20 +4,20 @@
 #include <string>
 #include <string_view>
 
-#include "workfolder/platform_services.h"
+#include "workfolder/failure.h"
 
 namespace strobo::workfolder {
 
 // A number that does not fit the integer it is converted to.
-class OverflowError : public ServiceError {
+class OverflowError : public FailureError {
   public:
-    using ServiceError::ServiceError;
+    using FailureError::FailureError;
 };
 
 // Text that must be a number and is not.
-class NotANumberError : public ServiceError {
+class NotANumberError : public FailureError {
   public:
-    using ServiceError::ServiceError;
+    using FailureError::FailureError;
 };
 
 // The number in text form used in file names: digits, a minus sign when negative, no leading

@@ -9,10 +9,9 @@
 #include "cli/arguments.h"
 #include "cli/batch_commands.h"
 #include "cli/demo_clip.h"
+#include "cli/demo_command.h"
 #include "cli/make_command.h"
-#include "cli/median_background.h"
 #include "cli/progress_bar.h"
-#include "cli/scratch_folder.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media_test_clips.h"
@@ -52,12 +51,12 @@ TEST(ParsedArgumentsTest, RefusesMalformedLinesAsUsageErrors) {
 }
 
 TEST(NumberArgumentTest, FrameNumbersMustBeNumbersInFull) {
-    EXPECT_EQ(requireNumberText("FIRST", " 05 "), " 05 ");
-    EXPECT_EQ(requireNumberText("FIRST", "３"), "３");
-    EXPECT_EQ(requireNumberText("FIRST", "-1"), "-1");
-    EXPECT_THROW(requireNumberText("FIRST", "5x"), InputError);
-    EXPECT_THROW(requireNumberText("FIRST", ""), InputError);
-    EXPECT_THROW(requireNumberText("FIRST", "1e999"), InputError);
+    EXPECT_EQ(requireNumber("FIRST", " 05 "), 5);
+    EXPECT_EQ(requireNumber("FIRST", "３"), 3);
+    EXPECT_EQ(requireNumber("FIRST", "-1"), -1);
+    EXPECT_THROW(requireNumber("FIRST", "5x"), InputError);
+    EXPECT_THROW(requireNumber("FIRST", ""), InputError);
+    EXPECT_THROW(requireNumber("FIRST", "1e999"), InputError);
 
     EXPECT_EQ(requireWholeNumber("--every", "4", 1, 10), 4);
     EXPECT_THROW(requireWholeNumber("--every", "0", 1, 10), InputError);
@@ -72,17 +71,14 @@ TEST(NumberArgumentTest, FrameNumbersMustBeNumbersInFull) {
     }
 }
 
-TEST(MessageLineTest, FailuresBecomeOneLineThatNamesTheFile) {
+TEST(MessageLineTest, LineBreaksBecomeBlanks) {
     EXPECT_EQ(oneLine("a\nb\r\nc\n"), "a b c");
-    EXPECT_EQ(
-        failureLine(
-            "ストロボ写真の作成を中止しました。\n画像ファイルが見つかりません: 「/w/test5.bmp」\n"
-            "「実　行」を押してください。"),
-        "ストロボ写真の作成を中止しました。 画像ファイルが見つかりません: 「/w/test5.bmp」");
-    EXPECT_EQ(failureLine("one line"), "one line");
 }
 
 TEST(MakeArgumentsTest, DefaultsAndChoices) {
+    using stages::BackgroundKind;
+    using stages::FrameSize;
+    using stages::MakeRequest;
     const MakeRequest plain =
         parseMakeArguments({"c.avi", "--first", "2", "--last", "9", "-o", "out.bmp"});
     EXPECT_EQ(plain.clip, "c.avi");
@@ -149,52 +145,6 @@ TEST(ProgressBarTest, DrawsInPlaceOnlyWhenEnabled) {
     EXPECT_NE(unknownTotal.str().find("7/0"), std::string::npos);
 }
 
-TEST(MedianBackgroundTest, EvenlySpacedIndexesCoverTheClipWithoutRepeats) {
-    EXPECT_EQ(evenlySpacedIndexes(5, 64), (std::vector<std::int64_t>{0, 1, 2, 3, 4}));
-    EXPECT_EQ(evenlySpacedIndexes(0, 64), std::vector<std::int64_t>{});
-    EXPECT_EQ(evenlySpacedIndexes(10, 1), std::vector<std::int64_t>{0});
-    EXPECT_EQ(evenlySpacedIndexes(9, 3), (std::vector<std::int64_t>{0, 4, 8}));
-    for (const std::int64_t count : {65LL, 150LL, 1500LL, 1000000LL}) {
-        const auto indexes = evenlySpacedIndexes(count, 64);
-        ASSERT_EQ(indexes.size(), 64u) << count;
-        EXPECT_EQ(indexes.front(), 0);
-        EXPECT_EQ(indexes.back(), count - 1);
-        for (std::size_t i = 1; i < indexes.size(); ++i) ASSERT_LT(indexes[i - 1], indexes[i]);
-    }
-    EXPECT_EQ(medianSampleLimit(640, 480), kMaxMedianSamples);
-    EXPECT_LT(medianSampleLimit(1920, 1080), kMaxMedianSamples);
-    EXPECT_LE(3LL * 1920 * 1080 * medianSampleLimit(1920, 1080), kMedianSampleBytes);
-    EXPECT_EQ(medianSampleLimit(16384, 16384), 3);
-}
-
-TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
-    MedianAccumulator median(2, 1, 5);
-    const PackedColor values[5][2] = {
-        {engine::packColor(10, 200, 3), engine::packColor(0, 0, 0)},
-        {engine::packColor(250, 100, 5), engine::packColor(9, 9, 9)},
-        {engine::packColor(20, 150, 4), engine::packColor(9, 9, 9)},
-        {engine::packColor(30, 0, 255), engine::packColor(255, 255, 255)},
-        {engine::packColor(40, 90, 1), engine::packColor(9, 9, 9)},
-    };
-    for (const auto& pixels : values) {
-        PackedImage frame(2, 1);
-        frame.pixels = {pixels[0], pixels[1]};
-        median.add(frame);
-    }
-    const PackedImage result = median.median();
-    EXPECT_EQ(result.at(0, 0), engine::packColor(30, 100, 4));
-    EXPECT_EQ(result.at(1, 0), engine::packColor(9, 9, 9));
-    EXPECT_THROW(median.add(PackedImage(2, 1)), std::invalid_argument);
-    EXPECT_THROW(MedianAccumulator(2, 1, 2).add(PackedImage(1, 2)), std::invalid_argument);
-    EXPECT_THROW(MedianAccumulator(2, 1, 2).median(), std::logic_error);
-
-    // An even count takes the lower of the two middle values.
-    MedianAccumulator even(1, 1, 2);
-    even.add(PackedImage(1, 1, engine::packColor(10, 10, 10)));
-    even.add(PackedImage(1, 1, engine::packColor(20, 20, 20)));
-    EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
-}
-
 TEST(DemoClipTest, BallWinsEveryWholeColourMaximumAndFollowsAParabola) {
     const DemoClipShape shape;
     const PackedImage wallOnly = [&] {
@@ -241,22 +191,6 @@ TEST(DemoFolderTest, NewFolderInTheCurrentFolderOrElseHome) {
         fs::permissions(mt::u8(here), fs::perms::owner_all);
     }
     EXPECT_EQ(defaultDemoFolder("", home), home + "/strobo-demo");
-}
-
-TEST(ScratchFolderTest, PrivateAndGoneAfterwards) {
-    std::string path;
-    {
-        ScratchFolder scratch;
-        path = scratch.path();
-        ASSERT_TRUE(fs::is_directory(path));
-        EXPECT_EQ(fs::status(path).permissions() & (fs::perms::group_all | fs::perms::others_all),
-                  fs::perms::none);
-        mt::writeBytes(path + "/test1.bmp", "x");
-        fs::create_directories(path + "/inner");
-        ScratchFolder other;
-        EXPECT_NE(other.path(), path);
-    }
-    EXPECT_FALSE(fs::exists(path));
 }
 
 TEST(FrameFileCountTest, CountsTheUnbrokenRunFromOne) {

@@ -11,6 +11,7 @@
 #include <filesystem>
 
 #include "cli_road.h"
+#include "scripted_dialogs.h"
 #include "windows/composition/composition_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
@@ -55,6 +56,7 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
     fs::create_directories(mt::u8(out));
 
     wf::FileServices services;
+    strobo::testing::ScriptedDialogs dialogs;
     prepareWorkFolder(services, windowsWork);
     prepareWorkFolder(services, cliWork);
     const auto windowsBefore = folderContents(windowsWork);
@@ -62,13 +64,13 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
 
     {
         WindowSet set;
-        set.setServices(services);
+        set.setDialogs(dialogs);
         windows::connectMainWindow(set);
         windows::MainWindow& form1 = set.form1();
         form1.show();
 
-        services.openAnswers = {clip};
-        services.inputAnswers = {windowsWork};
+        dialogs.openAnswers = {clip};
+        dialogs.inputAnswers = {windowsWork};
         form1.Command1->click();
         ASSERT_EQ(set.form2().Text1->text(), "9");
         EXPECT_FALSE(form1.Command1->isEnabled());
@@ -92,7 +94,7 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
         EXPECT_FALSE(form1.Command5->isEnabled());
 
         form1.Command3->click();
-        services.saveAnswers = {out + "/win.bmp"};
+        dialogs.saveAnswers = {out + "/win.bmp"};
         set.form4().Command1->click();
         EXPECT_EQ(set.form4().Command1->text(), "完了しました。");
         set.form4().Command2->click();
@@ -100,8 +102,8 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
         EXPECT_TRUE(form1.isVisible());
     }
     // Only the completion message of the extraction was shown: no failure on the way.
-    ASSERT_EQ(services.messages.size(), 1u) << services.messages.back();
-    EXPECT_EQ(services.messages[0], "出力が完了しました");
+    ASSERT_EQ(dialogs.messages.size(), 1u) << dialogs.messages.back();
+    EXPECT_EQ(dialogs.messages[0], "出力が完了しました");
 
     // The reset restored the background from its pristine copy; everything else is as found.
     auto expectedWindows = windowsBefore;

@@ -9,9 +9,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include "scripted_dialogs.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
-#include "windows/main/desktop_services.h"
+#include "windows/main/desktop_dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/navigation.h"
 #include "windows/main/picture_box.h"
@@ -42,10 +43,10 @@ class CompositionWindowTest : public ::testing::Test {
     void SetUp() override {
         ASSERT_TRUE(m_dir.isValid());
         m_folder = m_dir.path().toStdString();
-        m_services.savePicture(PackedImage(400, 300, engine::packColor(0, 0, 40)),
-                               wf::baseStrobeImage(m_folder));
-        for (int n = 1; n <= 8; ++n) m_services.savePicture(frame(n), wf::frameFile(m_folder, n));
-        m_windows.setServices(m_services);
+        m_files.savePicture(PackedImage(400, 300, engine::packColor(0, 0, 40)),
+                            wf::baseStrobeImage(m_folder));
+        for (int n = 1; n <= 8; ++n) m_files.savePicture(frame(n), wf::frameFile(m_folder, n));
+        m_windows.setDialogs(m_dialogs);
         connectMainWindow(m_windows);
         MainWindow& form1 = m_windows.form1();
         form1.Text1->setText(QString::fromStdString(m_folder));
@@ -54,11 +55,12 @@ class CompositionWindowTest : public ::testing::Test {
         m_windows.form3().Text1->setText("3");
         m_windows.form3().Text2->setText("5");
     }
-    bool exists(const std::string& path) { return m_services.fileExists(path); }
+    bool exists(const std::string& path) { return m_files.fileExists(path); }
 
     QTemporaryDir m_dir;
     std::string m_folder;
-    wf::FileServices m_services;
+    wf::FileServices m_files;
+    strobo::testing::ScriptedDialogs m_dialogs;
     WindowSet m_windows;
 };
 
@@ -96,21 +98,23 @@ TEST_F(CompositionWindowTest, BuildSavesExactlyWhatTheWindowShows) {
     window.show();
     std::vector<PackedImage> shown;
     bool stageButtonsRested = true;
-    m_services.onYield = [&] {
+    m_windows.setYield([&] {
         shown.push_back(captureWindow(window));
         MainWindow& form1 = m_windows.form1();
         for (QPushButton* b : {form1.Command1, form1.Command2, form1.Command3, form1.Command5})
             stageButtonsRested = stageButtonsRested && !b->isEnabled();
-    };
+        EXPECT_EQ(m_dialogs.waitCursorDepth, 1);
+    });
     QSignalSpy finished(&window, &CompositionWindow::buildFinished);
     QTest::mouseClick(window.Command1, Qt::LeftButton);
     ASSERT_EQ(finished.count(), 1);
     EXPECT_TRUE(finished.front().front().toBool());
-    m_services.onYield = nullptr;
+    m_windows.setYield({});
+    EXPECT_EQ(m_dialogs.waitCursorDepth, 0);
 
     ASSERT_EQ(shown.size(), 3u);
     for (int i = 4; i <= 6; ++i) {
-        const PackedImage saved = m_services.loadPicture(wf::strobeFile(m_folder, i));
+        const PackedImage saved = m_files.loadPicture(wf::strobeFile(m_folder, i));
         EXPECT_EQ(saved.width, 400);
         EXPECT_EQ(saved.height, 300);
         EXPECT_EQ(saved, shown[static_cast<std::size_t>(i - 4)]) << "strobe file " << i;
@@ -119,20 +123,20 @@ TEST_F(CompositionWindowTest, BuildSavesExactlyWhatTheWindowShows) {
     EXPECT_TRUE(m_windows.form1().Command2->isEnabled());
     EXPECT_FALSE(window.Command1->isVisible());
     EXPECT_TRUE(window.Command2->isVisible());
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
 }
 
 TEST_F(CompositionWindowTest, FailureShowsAMessageAndLeavesBothWaysOn) {
-    m_services.deleteFile(wf::baseStrobeImage(m_folder));
+    m_files.deleteFile(wf::baseStrobeImage(m_folder));
     CompositionWindow& window = m_windows.composition();
     window.show();
     window.Command1->click();
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find("Sstrobe.bmp"), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("Sstrobe.bmp"), std::string::npos);
     EXPECT_TRUE(window.Command1->isVisible());
     EXPECT_TRUE(window.Command2->isVisible());
     // With the background in place the same button builds the series.
-    m_services.savePicture(PackedImage(400, 300), wf::baseStrobeImage(m_folder));
+    m_files.savePicture(PackedImage(400, 300), wf::baseStrobeImage(m_folder));
     window.Command1->click();
     EXPECT_TRUE(exists(wf::strobeFile(m_folder, 6)));
     EXPECT_FALSE(window.Command1->isVisible());
@@ -142,12 +146,12 @@ TEST_F(CompositionWindowTest, FinishDeletesTheFramesAndHandsBackToTheMainWindow)
     CompositionWindow& window = m_windows.composition();
     window.show();
     window.Command1->click();
-    m_services.deleteFile(wf::frameFile(m_folder, 2));  // already gone: skipped quietly
+    m_files.deleteFile(wf::frameFile(m_folder, 2));  // already gone: skipped quietly
     window.Command2->click();
     for (int n = 1; n <= 8; ++n) EXPECT_FALSE(exists(wf::frameFile(m_folder, n)));
     EXPECT_TRUE(exists(wf::strobeFile(m_folder, 6)));
     EXPECT_TRUE(exists(wf::baseStrobeImage(m_folder)));
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
     EXPECT_FALSE(window.isVisible());
     EXPECT_TRUE(m_windows.form1().isVisible());
     EXPECT_FALSE(m_windows.form1().Command2->isEnabled());

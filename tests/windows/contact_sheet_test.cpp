@@ -7,6 +7,7 @@
 #include <string>
 
 #include "engine/scaling.h"
+#include "scripted_dialogs.h"
 #include "windows/composition/composition_window.h"
 #include "windows/contactsheet/contact_sheet_flow.h"
 #include "windows/contactsheet/contact_sheet_window.h"
@@ -46,13 +47,12 @@ class ContactSheetTest : public ::testing::Test {
     void SetUp() override {
         m_work = m_temp.file("work");
         std::filesystem::create_directories(mt::u8(m_work));
-        m_windows.setServices(m_services);
+        m_windows.setDialogs(m_dialogs);
     }
 
     // What frame extraction leaves: frame files 1 to n, the prefix and the count.
     void extracted(int n, const char* countText = nullptr) {
-        for (int k = 1; k <= n; ++k)
-            m_services.savePicture(framePicture(k), wf::frameFile(m_work, k));
+        for (int k = 1; k <= n; ++k) m_files.savePicture(framePicture(k), wf::frameFile(m_work, k));
         m_windows.form1().framePrefix = wf::framePrefix(m_work);
         m_windows.form2().Text1->setText(countText ? QString::fromUtf8(countText)
                                                    : QString::number(n));
@@ -63,7 +63,8 @@ class ContactSheetTest : public ::testing::Test {
 
     mt::TempFolder m_temp;
     std::string m_work;
-    wf::FileServices m_services;
+    wf::FileServices m_files;
+    strobo::testing::ScriptedDialogs m_dialogs;
     WindowSet m_windows;
 };
 
@@ -71,14 +72,14 @@ class ContactSheetTest : public ::testing::Test {
 
 TEST_F(ContactSheetTest, BeforeAnyExtractionTheSheetIsRefused) {
     openContactSheet(m_windows);
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find("AVIファイルからＢＭＰを作成する"), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("AVIファイルからＢＭＰを作成する"), std::string::npos);
     EXPECT_FALSE(m_windows.isCreated(QStringLiteral("Form3")));
 
     // A count without a prefix is no extraction either.
     m_windows.form2().Text1->setText(QStringLiteral("5"));
     openContactSheet(m_windows);
-    EXPECT_EQ(m_services.messages.size(), 2u);
+    EXPECT_EQ(m_dialogs.messages.size(), 2u);
     EXPECT_FALSE(m_windows.isCreated(QStringLiteral("Form3")));
 }
 
@@ -89,7 +90,7 @@ TEST_F(ContactSheetTest, TenFramesFillTheFirstNineThumbnailsFromFrameTwo) {
     EXPECT_TRUE(m_windows.form1().Command2->isEnabled());
     for (int k = 1; k <= 9; ++k) EXPECT_EQ(shown(k), thumbnailOf(k + 1)) << k;
     for (int k = 10; k <= 90; ++k) EXPECT_TRUE(empty(k)) << k;
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
 }
 
 TEST_F(ContactSheetTest, NinetyOneFramesFillAllNinety) {
@@ -98,16 +99,16 @@ TEST_F(ContactSheetTest, NinetyOneFramesFillAllNinety) {
     EXPECT_EQ(shown(1), thumbnailOf(2));
     EXPECT_EQ(shown(90), thumbnailOf(91));
     for (int k = 1; k <= 90; ++k) EXPECT_FALSE(empty(k)) << k;
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
 }
 
 TEST_F(ContactSheetTest, LongerClipsShowTheFirstNinetyAndSaySo) {
     extracted(95);
     openContactSheet(m_windows);
     EXPECT_EQ(shown(90), thumbnailOf(91));
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find("94"), std::string::npos);
-    EXPECT_NE(m_services.messages[0].find("90"), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("94"), std::string::npos);
+    EXPECT_NE(m_dialogs.messages[0].find("90"), std::string::npos);
 }
 
 TEST_F(ContactSheetTest, OneOrNoFrameLoadsNothing) {
@@ -116,7 +117,7 @@ TEST_F(ContactSheetTest, OneOrNoFrameLoadsNothing) {
         openContactSheet(m_windows);
         EXPECT_TRUE(form3().isVisible()) << count;
         for (int k = 1; k <= 90; ++k) EXPECT_TRUE(empty(k));
-        EXPECT_TRUE(m_services.messages.empty());
+        EXPECT_TRUE(m_dialogs.messages.empty());
     }
 }
 
@@ -128,7 +129,7 @@ TEST_F(ContactSheetTest, CountIsReadStrictlyWithHalvesToEven) {
 
     m_windows.form2().Text1->setText(QStringLiteral("3 frames"));
     openContactSheet(m_windows);
-    EXPECT_EQ(m_services.messages.size(), 1u);
+    EXPECT_EQ(m_dialogs.messages.size(), 1u);
 }
 
 TEST_F(ContactSheetTest, MissingFrameLeavesItsThumbnailEmptyAndIsReportedOnce) {
@@ -140,9 +141,9 @@ TEST_F(ContactSheetTest, MissingFrameLeavesItsThumbnailEmptyAndIsReportedOnce) {
     EXPECT_TRUE(empty(5));
     EXPECT_EQ(shown(4), thumbnailOf(5));
     EXPECT_EQ(shown(7), thumbnailOf(8));
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find(wf::frameFile(m_work, 4)), std::string::npos);
-    EXPECT_NE(m_services.messages[0].find("2 枚"), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find(wf::frameFile(m_work, 4)), std::string::npos);
+    EXPECT_NE(m_dialogs.messages[0].find("2 枚"), std::string::npos);
 }
 
 TEST_F(ContactSheetTest, TypedRangeHandsOverToTheCompositionWindow) {
@@ -180,14 +181,14 @@ TEST_F(ContactSheetTest, EmptyRangeStillHandsOver) {
 TEST_F(ContactSheetTest, ShowsWhatTheExtractionWrote) {
     const std::string clip = m_temp.file("clip.avi");
     mt::writeClip(clip, mt::clipOptions(64, 48), 4);
-    m_services.openAnswers.push_back(clip);
-    m_services.inputAnswers.push_back(m_work);
+    m_dialogs.openAnswers.push_back(clip);
+    m_dialogs.inputAnswers.push_back(m_work);
     runExtraction(m_windows);
-    m_services.messages.clear();
+    m_dialogs.messages.clear();
     openContactSheet(m_windows);
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
     for (int k = 1; k <= 3; ++k) {
-        const PackedImage file = m_services.loadPicture(wf::frameFile(m_work, k + 1));
+        const PackedImage file = m_files.loadPicture(wf::frameFile(m_work, k + 1));
         EXPECT_EQ(shown(k), engine::scaleImage(file, 73, 57)) << k;
     }
     EXPECT_TRUE(empty(4));

@@ -9,9 +9,12 @@
 #include <string>
 #include <vector>
 
+#include "scripted_dialogs.h"
+#include "stages/extraction/media_playback.h"
+#include "stages/extraction/playback_picture.h"
 #include "windows/extraction/extraction_flow.h"
 #include "windows/extraction/playback_window.h"
-#include "windows/main/desktop_services.h"
+#include "windows/main/desktop_dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
@@ -44,7 +47,11 @@ class ExtractionWindowTest : public ::testing::Test {
     void SetUp() override {
         m_work = m_temp.file("work");
         std::filesystem::create_directories(mt::u8(m_work));
-        m_windows.setServices(m_services);
+        m_windows.setDialogs(m_dialogs);
+        m_windows.setYield([this] {
+            QCoreApplication::processEvents();
+            if (m_onYield) m_onYield();
+        });
         m_windows.form2().mediaPlayer().setCommandObserver(
             [this](const std::string& command, int) { m_commands.push_back(command); });
     }
@@ -56,17 +63,17 @@ class ExtractionWindowTest : public ::testing::Test {
         return path;
     }
     void answer(const std::string& clip, const std::string& folder) {
-        m_services.openAnswers.push_back(clip);
-        m_services.inputAnswers.push_back(folder);
+        m_dialogs.openAnswers.push_back(clip);
+        m_dialogs.inputAnswers.push_back(folder);
     }
     std::string frame(int n) const { return wf::frameFile(m_work, n); }
-    bool exists(int n) { return m_services.fileExists(frame(n)); }
+    bool exists(int n) { return m_files.fileExists(frame(n)); }
 
     // The playback window's image with the decoded frame drawn at the top-left of Picture1's
     // client area: the frame inside the border, the back colour beside and below it.
     void expectShowsFrame(const PackedImage& file, int index) {
-        ASSERT_EQ(file.width, kPlaybackWidth);
-        ASSERT_EQ(file.height, kPlaybackHeight);
+        ASSERT_EQ(file.width, stages::kPlaybackWidth);
+        ASSERT_EQ(file.height, stages::kPlaybackHeight);
         const PackedImage expected = mt::detailedFrame(index, kClipWidth, kClipHeight);
         const int border = PictureBox::kBorderWidth;
         int wrong = 0;
@@ -78,8 +85,8 @@ class ExtractionWindowTest : public ::testing::Test {
         const auto backColor = engine::packColor(back.red(), back.green(), back.blue());
         for (auto [x, y] : std::vector<std::pair<int, int>>{{border + kClipWidth, border},
                                                             {border, border + kClipHeight},
-                                                            {kPlaybackWidth - 1, 479},
-                                                            {kPlaybackWidth - 1, border},
+                                                            {stages::kPlaybackWidth - 1, 479},
+                                                            {stages::kPlaybackWidth - 1, border},
                                                             {300, 240}}) {
             EXPECT_EQ(file.at(x, y), backColor) << x << "," << y;
         }
@@ -87,9 +94,11 @@ class ExtractionWindowTest : public ::testing::Test {
 
     mt::TempFolder m_temp;
     std::string m_work;
-    wf::FileServices m_services;
+    wf::FileServices m_files;
+    strobo::testing::ScriptedDialogs m_dialogs;
     WindowSet m_windows;
     std::vector<std::string> m_commands;
+    std::function<void()> m_onYield;
 };
 
 }  // namespace
@@ -114,11 +123,11 @@ TEST_F(ExtractionWindowTest, ExtractsEveryFrameThroughThePlaybackWindow) {
         "close test"};
     EXPECT_EQ(m_commands, expected);
     // Seek 1 to N: position 0 is never captured and the last position shows the last frame.
-    for (int n = 1; n <= 5; ++n) expectShowsFrame(m_services.loadPicture(frame(n)), std::min(n, 4));
+    for (int n = 1; n <= 5; ++n) expectShowsFrame(m_files.loadPicture(frame(n)), std::min(n, 4));
     EXPECT_FALSE(exists(0));
     EXPECT_FALSE(exists(6));
 
-    EXPECT_EQ(m_services.messages, std::vector<std::string>{"出力が完了しました"});
+    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"出力が完了しました"});
     EXPECT_EQ(form2.Text1->text(), QStringLiteral("5"));
     EXPECT_EQ(form1.Text1->text().toStdString(), m_work);
     EXPECT_EQ(form1.aviPath, clip);
@@ -135,20 +144,20 @@ TEST_F(ExtractionWindowTest, ExtractsEveryFrameThroughThePlaybackWindow) {
 TEST_F(ExtractionWindowTest, AsksWithTheStoredTextsAndStartsAtHome) {
     answer(makeClip(2), m_work);
     runExtraction(m_windows);
-    ASSERT_EQ(m_services.dialogRequests.size(), 1u);
-    EXPECT_EQ(m_services.dialogRequests[0].filter, kClipDialogFilter);
-    EXPECT_TRUE(m_services.dialogRequests[0].initialFolder.empty());
+    ASSERT_EQ(m_dialogs.dialogRequests.size(), 1u);
+    EXPECT_EQ(m_dialogs.dialogRequests[0].filter, kClipDialogFilter);
+    EXPECT_TRUE(m_dialogs.dialogRequests[0].initialFolder.empty());
     const std::string home = QDir::toNativeSeparators(QDir::homePath()).toStdString();
-    ASSERT_EQ(m_services.prompts.size(), 1u);
-    EXPECT_EQ(m_services.prompts[0], "ストロボファイルを作るドライブとディレクトリを「" + home +
-                                         "/AviToBmp」 のように記入してください。");
+    ASSERT_EQ(m_dialogs.prompts.size(), 1u);
+    EXPECT_EQ(m_dialogs.prompts[0], "ストロボファイルを作るドライブとディレクトリを「" + home +
+                                        "/AviToBmp」 のように記入してください。");
 }
 
 TEST_F(ExtractionWindowTest, CompletionIsSaidWhileTheLastFrameIsOnView) {
     answer(makeClip(3), m_work);
     PlaybackWindow& form2 = m_windows.form2();
     bool checked = false;
-    m_services.onMessage = [&](const std::string&) {
+    m_dialogs.onMessage = [&](const std::string&) {
         checked = true;
         EXPECT_TRUE(form2.isVisible());
         EXPECT_TRUE(form2.mediaPlayer().isOpen("test"));
@@ -168,9 +177,9 @@ TEST_F(ExtractionWindowTest, PathsWithBlanksAndJapaneseCharacters) {
     runExtraction(m_windows);
     EXPECT_EQ(m_commands.front(), "open \"" + clip + "\" alias test");
     for (int n = 1; n <= 3; ++n) {
-        expectShowsFrame(m_services.loadPicture(wf::frameFile(folder, n)), std::min(n, 2));
+        expectShowsFrame(m_files.loadPicture(wf::frameFile(folder, n)), std::min(n, 2));
     }
-    EXPECT_EQ(m_services.messages, std::vector<std::string>{"出力が完了しました"});
+    EXPECT_EQ(m_dialogs.messages, std::vector<std::string>{"出力が完了しました"});
 }
 
 TEST_F(ExtractionWindowTest, UnopenableClipIsAnErrorAndTheStageCanRunAgain) {
@@ -178,9 +187,9 @@ TEST_F(ExtractionWindowTest, UnopenableClipIsAnErrorAndTheStageCanRunAgain) {
     mt::writeBytes(bad, "this is no video");
     answer(bad, m_work);
     runExtraction(m_windows);
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0], "出力が完了しました");
-    EXPECT_NE(m_services.messages[0].find(bad), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0], "出力が完了しました");
+    EXPECT_NE(m_dialogs.messages[0].find(bad), std::string::npos);
     EXPECT_EQ(m_commands, std::vector<std::string>{"open \"" + bad + "\" alias test"});
     EXPECT_FALSE(exists(1));
     EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("Text1"));
@@ -196,12 +205,12 @@ TEST_F(ExtractionWindowTest, UnopenableClipIsAnErrorAndTheStageCanRunAgain) {
 
 TEST_F(ExtractionWindowTest, FramesAboveTheLengthFromAnEarlierRunStay) {
     const PackedImage old(5, 5, engine::packColor(1, 2, 3));
-    m_services.savePicture(old, frame(2));
-    m_services.savePicture(old, frame(7));
+    m_files.savePicture(old, frame(2));
+    m_files.savePicture(old, frame(7));
     answer(makeClip(3), m_work);
     runExtraction(m_windows);
-    expectShowsFrame(m_services.loadPicture(frame(2)), 2);
-    EXPECT_EQ(m_services.loadPicture(frame(7)), old);
+    expectShowsFrame(m_files.loadPicture(frame(2)), 2);
+    EXPECT_EQ(m_files.loadPicture(frame(7)), old);
     EXPECT_FALSE(exists(4));
 }
 
@@ -214,37 +223,37 @@ TEST_F(ExtractionWindowTest, CancelledOrEmptyAnswersStopBeforeAnythingIsWritten)
     for (const Case& c :
          {Case{std::nullopt, m_work}, Case{std::string(), m_work}, Case{clip, std::nullopt},
           Case{clip, std::string()}, Case{clip, std::string("   ")}}) {
-        m_services.messages.clear();
-        m_services.openAnswers = {c.clip};
-        m_services.inputAnswers = {c.folder};
+        m_dialogs.messages.clear();
+        m_dialogs.openAnswers = {c.clip};
+        m_dialogs.inputAnswers = {c.folder};
         runExtraction(m_windows);
-        ASSERT_EQ(m_services.messages.size(), 1u);
-        EXPECT_NE(m_services.messages[0].find("中止"), std::string::npos);
+        ASSERT_EQ(m_dialogs.messages.size(), 1u);
+        EXPECT_NE(m_dialogs.messages[0].find("中止"), std::string::npos);
         EXPECT_TRUE(m_commands.empty());
         EXPECT_EQ(m_windows.form1().Text1->text(), QStringLiteral("Text1"));
         EXPECT_TRUE(m_windows.form1().framePrefix.empty());
         EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
     }
     EXPECT_FALSE(exists(1));
-    EXPECT_FALSE(m_services.fileExists("/test1.bmp"));
+    EXPECT_FALSE(m_files.fileExists("/test1.bmp"));
 }
 
 TEST_F(ExtractionWindowTest, MissingFolderIsMadeOnlyWhenTheUserAgrees) {
     const std::string clip = makeClip(2);
     const std::string missing = m_temp.file("new/sub");
     answer(clip, missing);
-    m_services.yesNoAnswers = {false};
+    m_dialogs.yesNoAnswers = {false};
     runExtraction(m_windows);
-    EXPECT_EQ(m_services.questions.size(), 1u);
-    EXPECT_NE(m_services.questions[0].find(missing), std::string::npos);
-    EXPECT_FALSE(m_services.folderExists(missing));
+    EXPECT_EQ(m_dialogs.questions.size(), 1u);
+    EXPECT_NE(m_dialogs.questions[0].find(missing), std::string::npos);
+    EXPECT_FALSE(m_files.folderExists(missing));
     EXPECT_TRUE(m_commands.empty());
     EXPECT_TRUE(m_windows.form1().Command1->isEnabled());
 
     answer(clip, missing);
-    m_services.yesNoAnswers = {true};
+    m_dialogs.yesNoAnswers = {true};
     runExtraction(m_windows);
-    EXPECT_TRUE(m_services.fileExists(wf::frameFile(missing, 2)));
+    EXPECT_TRUE(m_files.fileExists(wf::frameFile(missing, 2)));
     EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
 }
 
@@ -253,7 +262,7 @@ TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWi
     form1.Command5->setEnabled(false);
     answer(makeClip(4), m_work);
     std::vector<QString> labels;
-    m_services.onYield = [&] {
+    m_onYield = [&] {
         for (QPushButton* b :
              {form1.Command1, form1.Command2, form1.Command3, form1.Command4, form1.Command5})
             EXPECT_FALSE(b->isEnabled());
@@ -268,7 +277,7 @@ TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWi
     // The label is updated after each save: it still names the frame before the one sought.
     EXPECT_EQ(labels, (std::vector<QString>{"0 / 4", "1 / 4", "2 / 4", "3 / 4"}));
     // The dialog was up during every capture and still no frame shows it.
-    for (int n = 1; n <= 4; ++n) expectShowsFrame(m_services.loadPicture(frame(n)), std::min(n, 3));
+    for (int n = 1; n <= 4; ++n) expectShowsFrame(m_files.loadPicture(frame(n)), std::min(n, 3));
     EXPECT_EQ(progressDialog(), nullptr);
     EXPECT_FALSE(form1.Command1->isEnabled());
     EXPECT_TRUE(form1.Command2->isEnabled());
@@ -280,15 +289,15 @@ TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWi
 TEST_F(ExtractionWindowTest, StoppingKeepsTheFramesSavedSoFar) {
     answer(makeClip(6), m_work);
     int yields = 0;
-    m_services.onYield = [&] {
+    m_onYield = [&] {
         if (++yields == 3) progressDialog()->cancel();
     };
     runExtraction(m_windows);
     EXPECT_TRUE(exists(3));
     EXPECT_FALSE(exists(4));
     EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("3"));
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find("3 番まで"), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("3 番まで"), std::string::npos);
     EXPECT_EQ(m_commands.back(), "close test");
     EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
 }
@@ -297,8 +306,8 @@ TEST_F(ExtractionWindowTest, UnwritableFrameStopsWithAMessageAndTheFramesSoFarCo
     std::filesystem::create_directory(mt::u8(frame(3)));
     answer(makeClip(5), m_work);
     runExtraction(m_windows);
-    ASSERT_EQ(m_services.messages.size(), 1u);
-    EXPECT_NE(m_services.messages[0].find(frame(3)), std::string::npos);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find(frame(3)), std::string::npos);
     EXPECT_TRUE(exists(2));
     EXPECT_FALSE(exists(4));
     EXPECT_EQ(m_windows.form2().Text1->text(), QStringLiteral("2"));
@@ -307,19 +316,32 @@ TEST_F(ExtractionWindowTest, UnwritableFrameStopsWithAMessageAndTheFramesSoFarCo
     EXPECT_FALSE(m_windows.form2().isVisible());
 }
 
-TEST_F(ExtractionWindowTest, CaptureIsTheWindowsOwnImageFrameAfterFrame) {
+// The playback picture is painted by a plain function that the command line uses without any
+// window; the window's own image must be that picture, frame after frame, and the command line's
+// back colour the one the window has.
+TEST_F(ExtractionWindowTest, CaptureIsTheWindowsOwnImageAndThePaintedPicture) {
     PlaybackWindow& form2 = m_windows.form2();
     form2.show();
+    const QColor back = form2.Picture1->backColor();
+    EXPECT_EQ(engine::packColor(back.red(), back.green(), back.blue()),
+              stages::kHeadlessPlaybackBackColor);
     const std::string clip = makeClip(3);
-    ASSERT_EQ(form2.sendMediaCommand(openCommand(clip)), 0);
-    ASSERT_EQ(form2.sendMediaCommand(windowCommand(form2.videoWindowHandle())), 0);
+    ASSERT_EQ(form2.sendMediaCommand(stages::openCommand(clip)), 0);
+    ASSERT_EQ(form2.sendMediaCommand(stages::windowCommand(form2.videoWindowHandle())), 0);
     for (int i = 1; i <= 3; ++i) {
-        ASSERT_EQ(form2.sendMediaCommand(seekCommand(i)), 0);
-        EXPECT_EQ(form2.capturePlayback(), captureWindow(form2)) << i;
+        ASSERT_EQ(form2.sendMediaCommand(stages::seekCommand(i)), 0);
+        const PackedImage shown = captureWindow(form2);
+        EXPECT_EQ(form2.capturePlayback(), shown) << i;
+        EXPECT_EQ(stages::paintPlaybackPicture(form2.mediaPlayer().currentFrame("test"), true,
+                                               stages::kHeadlessPlaybackBackColor),
+                  shown)
+            << i;
     }
     // A window shown empty after the clip is closed is captured empty, not as the last frame.
-    form2.sendMediaCommand(closeCommand());
+    form2.sendMediaCommand(stages::closeCommand());
     EXPECT_EQ(form2.capturePlayback(), captureWindow(form2));
+    EXPECT_EQ(stages::paintPlaybackPicture({}, true, stages::kHeadlessPlaybackBackColor),
+              captureWindow(form2));
     form2.hide();
 }
 
@@ -330,24 +352,24 @@ TEST_F(ExtractionWindowTest, HeadlessExtractionWritesTheSamePixels) {
 
     const std::string other = m_temp.file("headless");
     std::filesystem::create_directories(mt::u8(other));
-    wf::FileServices services;
-    std::vector<std::int32_t> saved;
-    const ExtractionReport report =
-        extractClip(clip, other, services, [&](std::int32_t i, std::int32_t) {
+    std::vector<std::int64_t> saved;
+    const stages::ExtractionResult report =
+        stages::extractClip(clip, other, m_files, [&](stages::Phase, std::int64_t i, std::int64_t) {
             saved.push_back(i);
             return true;
         });
     EXPECT_TRUE(report.completed);
     EXPECT_EQ(report.written, 3);
-    EXPECT_EQ(saved, (std::vector<std::int32_t>{0, 1, 2, 3}));
+    EXPECT_EQ(saved, (std::vector<std::int64_t>{0, 1, 2, 3}));
     for (int n = 1; n <= 3; ++n) {
         EXPECT_EQ(mt::readBytes(wf::frameFile(other, n)), mt::readBytes(frame(n))) << n;
     }
-    EXPECT_TRUE(services.messages.empty());
 
-    const ExtractionReport noFolder = extractClip(clip, m_temp.file("nowhere"), services);
+    const stages::ExtractionResult noFolder =
+        stages::extractClip(clip, m_temp.file("nowhere"), m_files);
     EXPECT_FALSE(noFolder.opened);
-    EXPECT_NE(noFolder.failure.find("nowhere"), std::string::npos);
+    ASSERT_TRUE(noFolder.failure);
+    EXPECT_EQ(noFolder.failure->kind, wf::FailureKind::FolderMissing);
 }
 
 }  // namespace strobo::windows

@@ -5,10 +5,10 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
 #include <string>
 
+#include "manual_scheduler.h"
+#include "scripted_dialogs.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
@@ -24,7 +24,7 @@ namespace wf = workfolder;
 
 namespace {
 
-constexpr int kReplayWaitMs = 5000;
+using namespace std::chrono_literals;
 
 bool exists(const std::string& path) {
     return QFile::exists(QString::fromStdString(path));
@@ -39,18 +39,19 @@ class OutputWindowsTest : public ::testing::Test {
         m_out = m_dir.path().toStdString() + "/out";
         QDir().mkpath(QString::fromStdString(m_work));
         QDir().mkpath(QString::fromStdString(m_out));
-        m_services.savePicture(engine::PackedImage(4, 4, 0), wf::baseStrobeImage(m_work));
-        m_services.savePicture(engine::PackedImage(4, 4, engine::packColor(9, 9, 9)),
-                               wf::pristineBaseImage(m_work));
+        m_files.savePicture(engine::PackedImage(4, 4, 0), wf::baseStrobeImage(m_work));
+        m_files.savePicture(engine::PackedImage(4, 4, engine::packColor(9, 9, 9)),
+                            wf::pristineBaseImage(m_work));
         m_windows.form1().Text1->setText(QString::fromStdString(m_work));
         setRange("3", "5");
-        m_windows.setServices(m_services);
+        m_windows.setDialogs(m_dialogs);
+        m_windows.form5().useScheduler(m_clock);
     }
 
     void makeSeries(int first, int last) {
         for (int n = first; n <= last; ++n) {
-            m_services.savePicture(engine::PackedImage(4, 4, engine::packColor(n, 0, 0)),
-                                   wf::strobeFile(m_work, n));
+            m_files.savePicture(engine::PackedImage(4, 4, engine::packColor(n, 0, 0)),
+                                wf::strobeFile(m_work, n));
         }
     }
     void setRange(const char* first, const char* last) {
@@ -66,7 +67,10 @@ class OutputWindowsTest : public ::testing::Test {
     QTemporaryDir m_dir;
     std::string m_work;
     std::string m_out;
-    wf::FileServices m_services;
+    wf::FileServices m_files;
+    strobo::testing::ScriptedDialogs m_dialogs;
+    // The replays' clock, moved by hand; it outlives the windows.
+    strobo::testing::ManualScheduler m_clock;
     WindowSet m_windows;
 };
 
@@ -78,15 +82,18 @@ TEST_F(OutputWindowsTest, SaveCompletesTheButtonOnlyAfterASuccessfulSave) {
     // Cancelled, then a gap in the series: the button stays as it was.
     form4.Command1->click();
     QFile::remove(QString::fromStdString(wf::strobeFile(m_work, 5)));
-    m_services.saveAnswers.push_back(m_out + "/run.bmp");
+    m_dialogs.saveAnswers.push_back(m_out + "/run.bmp");
     form4.Command1->click();
     EXPECT_TRUE(form4.Command1->isEnabled());
     EXPECT_EQ(form4.Command1->text(), QStringLiteral("ファイルを保存する"));
-    EXPECT_EQ(m_services.messages.size(), 1u);
+    EXPECT_EQ(m_dialogs.messages.size(), 1u);
     EXPECT_TRUE(exists(wf::strobeFile(m_work, 3)));
+    ASSERT_EQ(m_dialogs.dialogRequests.size(), 2u);
+    EXPECT_EQ(m_dialogs.dialogRequests[0].initialFolder, QDir::homePath().toStdString());
+    EXPECT_EQ(m_dialogs.waitCursorDepth, 0);
 
     makeSeries(5, 5);
-    m_services.saveAnswers.push_back(m_out + "/run.bmp");
+    m_dialogs.saveAnswers.push_back(m_out + "/run.bmp");
     form4.Command1->click();
     EXPECT_FALSE(form4.Command1->isEnabled());
     EXPECT_EQ(form4.Command1->text(), QStringLiteral("完了しました。"));
@@ -101,7 +108,7 @@ TEST_F(OutputWindowsTest, SaveWithEmptyRangeStillCompletes) {
     SaveWindow& form4 = m_windows.form4();
     form4.show();
     setRange("5", "3");
-    m_services.saveAnswers.push_back(m_out + "/x.bmp");
+    m_dialogs.saveAnswers.push_back(m_out + "/x.bmp");
     form4.Command1->click();
     EXPECT_FALSE(form4.Command1->isEnabled());
     EXPECT_EQ(form4.Command1->text(), QStringLiteral("完了しました。"));
@@ -122,7 +129,7 @@ TEST_F(OutputWindowsTest, ResetRestoresTheBaseImageAndReturnsToTheMainWindow) {
     form1.hide();
     form4.show();
     form4.Command2->click();
-    EXPECT_EQ(m_services.loadPicture(wf::baseStrobeImage(m_work)).at(0, 0),
+    EXPECT_EQ(m_files.loadPicture(wf::baseStrobeImage(m_work)).at(0, 0),
               engine::packColor(9, 9, 9));
     EXPECT_FALSE(form4.isVisible());
     EXPECT_FALSE(form1.Command3->isEnabled());
@@ -136,7 +143,7 @@ TEST_F(OutputWindowsTest, ResetWithoutThePristineImageStaysInTheWindow) {
     form1.hide();
     form4.show();
     form4.Command2->click();
-    EXPECT_EQ(m_services.messages.size(), 1u);
+    EXPECT_EQ(m_dialogs.messages.size(), 1u);
     EXPECT_TRUE(form4.isVisible());
     EXPECT_TRUE(form1.Command3->isEnabled());
     EXPECT_FALSE(form1.isVisible());
@@ -150,10 +157,17 @@ TEST_F(OutputWindowsTest, PlaybackShowsTheSeriesInPicture1AtItsStoredSize) {
     form5.startPlayback();
     EXPECT_TRUE(form5.isPlaying());
     EXPECT_EQ(form5.Command1->text(), QStringLiteral("停止"));
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 4, kReplayWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 5, kReplayWaitMs);
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    m_clock.advance(999ms);
+    EXPECT_EQ(shownNumber(), -1);
+    m_clock.advance(1ms);
+    EXPECT_EQ(shownNumber(), 3);
+    m_clock.advance(300ms);
+    EXPECT_EQ(shownNumber(), 4);
+    m_clock.advance(300ms);
+    EXPECT_EQ(shownNumber(), 5);
+    // The next replay begins one interval after the previous one.
+    m_clock.advance(400ms);
+    EXPECT_EQ(shownNumber(), 3);
     EXPECT_EQ(form5.Picture1->size(), stored);
 }
 
@@ -162,21 +176,24 @@ TEST_F(OutputWindowsTest, ClickDuringAReplayLetsItFinishThenStops) {
     AnimationWindow& form5 = m_windows.form5();
     form5.show();
     form5.startPlayback();
-    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    m_clock.advance(1000ms);
+    ASSERT_TRUE(form5.isReplaying());
     ASSERT_EQ(shownNumber(), 3);
 
     // The click is handled at once, while the replay goes on: the window stays responsive.
     form5.Command1->click();
     EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
     EXPECT_TRUE(form5.isReplaying());
-    QTRY_VERIFY_WITH_TIMEOUT(!form5.isReplaying(), kReplayWaitMs);
+    m_clock.advance(900ms);
+    EXPECT_FALSE(form5.isReplaying());
     EXPECT_EQ(shownNumber(), 5);
-    EXPECT_FALSE(form5.Timer1->isActive()) << "no further replay is due";
+    EXPECT_FALSE(m_clock.hasPending()) << "no further replay is due";
 
     // Clicked again: Playing, and the next replay starts from strobe file s.
     form5.Command1->click();
     EXPECT_EQ(form5.Command1->text(), QStringLiteral("停止"));
-    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    m_clock.advance(1000ms);
+    EXPECT_TRUE(form5.isReplaying());
     EXPECT_EQ(shownNumber(), 3);
 }
 
@@ -186,9 +203,11 @@ TEST_F(OutputWindowsTest, RangeChangedWhilePlayingIsUsedByTheNextReplay) {
     AnimationWindow& form5 = m_windows.form5();
     form5.show();
     form5.startPlayback();
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 5, kReplayWaitMs);
+    m_clock.advance(1000ms);
+    EXPECT_EQ(shownNumber(), 5);
     setRange("8", "8");
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 8, kReplayWaitMs);
+    m_clock.advance(1000ms);
+    EXPECT_EQ(shownNumber(), 8);
 }
 
 TEST_F(OutputWindowsTest, MainWindowStartsPlaybackWithoutTouchingTheCaption) {
@@ -203,7 +222,8 @@ TEST_F(OutputWindowsTest, MainWindowStartsPlaybackWithoutTouchingTheCaption) {
     form5.startPlayback();
     EXPECT_TRUE(form5.isPlaying());
     EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    m_clock.advance(1000ms);
+    EXPECT_EQ(shownNumber(), 3);
 
     form5.Command1->click();
     EXPECT_FALSE(form5.isPlaying());
@@ -216,12 +236,13 @@ TEST_F(OutputWindowsTest, BackStopsThePlaybackAndReturnsToTheMainWindow) {
     MainWindow& form1 = m_windows.form1();
     form5.show();
     form5.startPlayback();
-    QTRY_VERIFY_WITH_TIMEOUT(form5.isReplaying(), kReplayWaitMs);
+    m_clock.advance(1000ms);
+    ASSERT_TRUE(form5.isReplaying());
     form5.Command2->click();
     EXPECT_FALSE(form5.isVisible());
     EXPECT_FALSE(form5.isPlaying());
     EXPECT_FALSE(form5.isReplaying());
-    EXPECT_FALSE(form5.Timer1->isActive());
+    EXPECT_FALSE(m_clock.hasPending());
     EXPECT_FALSE(form1.Command5->isEnabled());
     EXPECT_TRUE(form1.isVisible());
 }
@@ -233,7 +254,7 @@ TEST_F(OutputWindowsTest, ClosingTheWindowStopsThePlayback) {
     form5.startPlayback();
     form5.close();
     EXPECT_FALSE(form5.isPlaying());
-    EXPECT_FALSE(form5.Timer1->isActive());
+    EXPECT_FALSE(m_clock.hasPending());
 }
 
 TEST_F(OutputWindowsTest, MissingStrobeFileStopsWithANoteInTheWindow) {
@@ -241,17 +262,19 @@ TEST_F(OutputWindowsTest, MissingStrobeFileStopsWithANoteInTheWindow) {
     AnimationWindow& form5 = m_windows.form5();
     form5.show();
     form5.startPlayback();
-    QTRY_VERIFY_WITH_TIMEOUT(!form5.isPlaying(), kReplayWaitMs);
+    m_clock.advance(1300ms);
+    EXPECT_FALSE(form5.isPlaying());
     EXPECT_EQ(form5.noteText(), QStringLiteral("ストロボ写真がありません: ") +
                                     QString::fromStdString(wf::strobeFile(m_work, 4)));
     EXPECT_EQ(form5.Command1->text(), QStringLiteral("もう一度見る"));
-    EXPECT_TRUE(m_services.messages.empty());
+    EXPECT_TRUE(m_dialogs.messages.empty());
     EXPECT_TRUE(form5.isVisible());
 
     // Once the series is complete, a click plays it again and the note goes.
     makeSeries(4, 5);
     form5.Command1->click();
-    QTRY_COMPARE_WITH_TIMEOUT(shownNumber(), 3, kReplayWaitMs);
+    m_clock.advance(1000ms);
+    EXPECT_EQ(shownNumber(), 3);
     EXPECT_TRUE(form5.noteText().isEmpty());
 }
 

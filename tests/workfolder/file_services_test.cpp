@@ -217,19 +217,4 @@ TEST_F(FileServicesTest, CopyOverwritesAndDeleteRemoves) {
                  ServiceError);
 }
 
-TEST_F(FileServicesTest, ScriptedDialogsAnswerInOrderThenCancel) {
-    m_services.inputAnswers = {std::string("/w"), std::string("")};
-    EXPECT_EQ(m_services.inputBox("where?"), "/w");
-    EXPECT_EQ(m_services.inputBox("again?"), "");
-    EXPECT_EQ(m_services.inputBox("once more?"), std::nullopt);
-    EXPECT_EQ(m_services.prompts.size(), 3u);
-    EXPECT_EQ(m_services.showOpenDialog({}), std::nullopt);
-    EXPECT_FALSE(m_services.askYesNo("ok?"));
-    {
-        WaitCursor wait(m_services);
-        EXPECT_EQ(m_services.waitCursorDepth, 1);
-    }
-    EXPECT_EQ(m_services.waitCursorDepth, 0);
-}
-
 }  // namespace strobo::workfolder

@@ -9,6 +9,7 @@
 #include "ui_composition_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
+#include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
@@ -53,9 +54,35 @@ void CompositionWindow::onLoad() {
     List1->setCurrentRow(engine::kOperationMax);
 }
 
+namespace wf = workfolder;
+
+namespace {
+
+std::string buildFailureMessage(const wf::Failure& failure) {
+    std::string advice;
+    switch (failure.kind) {
+        case wf::FailureKind::BackgroundMissing:
+            advice =
+                "作業フォルダーに Sstrobe.bmp を置いてから、もう一度「実　行」を押してください。";
+            break;
+        case wf::FailureKind::NumberOutOfRange:
+        case wf::FailureKind::NumberIsNaN:
+            advice = "使用する写真の範囲を確かめてください。";
+            break;
+        default:
+            advice =
+                "ファイルを確かめてから、もう一度「実　行」を押すか、「メニューに戻る」を押してくだ"
+                "さ"
+                "い。ここまでに作ったストロボ写真は残っています。";
+    }
+    return "ストロボ写真の作成を中止しました。\n" + wf::japaneseText(failure) + "\n" + advice;
+}
+
+}  // namespace
+
 void CompositionWindow::ScalePicture(std::int16_t& percent) {
     const engine::PackedImage frame = workfolder::fromQImage(Picture4->picture());
-    const auto [w, h] = scaledFrameSize(frame.width, frame.height, percent);
+    const auto [w, h] = stages::scaledFrameSize(frame.width, frame.height, percent);
     Picture2->setPicture(engine::scaleImage(frame, w, h));
 }
 
@@ -66,43 +93,57 @@ void CompositionWindow::cancelBuild() {
 void CompositionWindow::runBuild() {
     if (m_build) return;
     Command1->hide();
-    ContactSheetWindow& form3 = windows().form3();
-    BuildReport report;
+    const stages::FrameRange range = windows().form3().typedRange();
+    stages::BuildResult result;
     {
         // The end button stays: ending the program stops the build after its current step.
         StageButtonsLock lock(windows().form1());
-        StrobeBuild build(windows().services(), m_workFolder);
+        stages::StrobeBuild build(windows().files(), m_workFolder);
         build.setOperation(static_cast<engine::CompositionOperation>(List1->currentRow()));
         m_build = &build;
-        report =
-            build.run(form3.Text1->text().toStdString(), form3.Text2->text().toStdString(), this);
+        result = build.run(range, this);
         m_build = nullptr;
     }
-    if (report.cancelled) return;
-    if (!report.completed) {
-        windows().services().messageBox(report.failure);
+    if (result.cancelled) return;
+    if (!result.completed) {
+        windows().dialogs().messageBox(buildFailureMessage(*result.failure));
         // A borderless window with no button left would trap the user: offer both ways on.
         Command1->show();
     }
     Command2->show();
-    Q_EMIT buildFinished(report.completed);
+    Q_EMIT buildFinished(result.completed);
+}
+
+void CompositionWindow::stepStarted() {
+    windows().dialogs().setWaitCursor(true);
 }
 
 void CompositionWindow::showComposed(const engine::PackedImage& composed) {
     Picture3->setPicture(composed);
     Picture3->repaint();
+    if (windows().yield()) windows().yield()();
+}
+
+void CompositionWindow::stepEnded() {
+    windows().dialogs().setWaitCursor(false);
 }
 
 void CompositionWindow::finish() {
-    const FinishReport report = deleteFrameFiles(windows().services(), m_workFolder,
-                                                 windows().form2().Text1->text().toStdString());
-    if (!report.failures.empty()) {
+    std::vector<wf::Failure> failures;
+    try {
+        const std::int32_t frameCount = wf::toInt32(
+            wf::textToNumber(wf::fixedBuffer255(windows().form2().Text1->text().toStdString())));
+        failures = stages::deleteFrameFiles(windows().files(), m_workFolder, frameCount).failures;
+    } catch (const wf::FailureError& error) {
+        failures.push_back(error.failure());
+    }
+    if (!failures.empty()) {
         std::string text = "次の写真ファイルを削除できませんでした（" +
-                           std::to_string(report.failures.size()) + " 件）。\n";
-        for (std::size_t k = 0; k < report.failures.size() && k < 5; ++k) {
-            text += report.failures[k] + "\n";
+                           std::to_string(failures.size()) + " 件）。\n";
+        for (std::size_t k = 0; k < failures.size() && k < 5; ++k) {
+            text += wf::japaneseText(failures[k]) + "\n";
         }
-        windows().services().messageBox(text);
+        windows().dialogs().messageBox(text);
     }
     hide();
     MainWindow& form1 = windows().form1();

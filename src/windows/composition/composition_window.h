@@ -4,7 +4,7 @@
 #include <memory>
 #include <string>
 
-#include "windows/composition/strobe_build.h"
+#include "stages/composition/strobe_build.h"
 #include "windows/main/stored_window.h"
 
 class QListWidget;
@@ -17,7 +17,7 @@ class PictureBox;
 // 合成, the composition window: a borderless 400 x 300 window whose visible picture box Picture3
 // (larger than the window) shows the composed picture and holds the two buttons. The other
 // picture boxes and the operation list are hidden working surfaces.
-class CompositionWindow : public StoredWindow, private StrobeBuildView {
+class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
     Q_OBJECT
 
   public:
@@ -53,10 +53,12 @@ class CompositionWindow : public StoredWindow, private StrobeBuildView {
   private:
     void runBuild();
     void finish();
+    void stepStarted() override;
     void showComposed(const engine::PackedImage& composed) override;
+    void stepEnded() override;
 
     std::string m_workFolder;
-    StrobeBuild* m_build = nullptr;
+    stages::StrobeBuild* m_build = nullptr;
 };
 
 }  // namespace strobo::windows

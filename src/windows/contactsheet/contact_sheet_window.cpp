@@ -2,6 +2,7 @@
 
 #include <QFontMetricsF>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 #include <stdexcept>
 #include <string>
@@ -10,6 +11,7 @@
 #include "windows/composition/composition_window.h"
 #include "windows/main/image_control.h"
 #include "windows/main/window_set.h"
+#include "workfolder/numbers.h"
 
 namespace strobo::windows {
 
@@ -63,6 +65,11 @@ ImageControl* ContactSheetWindow::Image1(int k) const {
         throw std::out_of_range("Image1 has no member " + std::to_string(k));
     }
     return m_images[static_cast<std::size_t>(k - 1)];
+}
+
+stages::FrameRange ContactSheetWindow::typedRange() const {
+    return {workfolder::textToNumber(Text1->text().toStdString()),
+            workfolder::textToNumber(workfolder::fixedBuffer255(Text2->text().toStdString()))};
 }
 
 QString ContactSheetWindow::rowCaption(int n) {

@@ -3,6 +3,8 @@
 #include <QString>
 #include <array>
 
+#include "stages/contactsheet/thumbnails.h"
+#include "stages/frame_range.h"
 #include "windows/main/stored_window.h"
 
 class QLabel;
@@ -19,18 +21,22 @@ class ContactSheetWindow : public StoredWindow {
     Q_OBJECT
 
   public:
-    static constexpr int kThumbnailCount = 90;
+    static constexpr int kThumbnailCount = stages::kThumbnailCount;
     static constexpr int kColumns = 10;
     static constexpr int kRows = kThumbnailCount / kColumns;
     // A thumbnail's size: its picture is stretched to this.
-    static constexpr int kThumbnailWidth = 73;
-    static constexpr int kThumbnailHeight = 57;
+    static constexpr int kThumbnailWidth = stages::kThumbnailWidth;
+    static constexpr int kThumbnailHeight = stages::kThumbnailHeight;
 
     explicit ContactSheetWindow(WindowSet& windows);
 
     // Member k of the thumbnail array, k from 1 to 90; any other index throws std::out_of_range,
     // as the array has no such member.
     ImageControl* Image1(int k) const;
+
+    // The frame range as typed into Text1 and Text2, converted as the stages read it: the
+    // lenient text-to-number conversion, the last number through the 255-character buffer.
+    stages::FrameRange typedRange() const;
 
     // The caption of row label n (1 to 9): the row's thumbnail numbers, spaced with blanks so
     // that each stands roughly under its thumbnail.

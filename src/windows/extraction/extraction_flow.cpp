@@ -6,7 +6,9 @@
 #include <QPushButton>
 #include <optional>
 
+#include "stages/extraction/frame_extraction.h"
 #include "windows/extraction/playback_window.h"
+#include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
@@ -58,12 +60,12 @@ class ProgressDialog {
     QProgressDialog m_dialog;
 };
 
-std::optional<std::string> chooseClip(wf::PlatformServices& services) {
-    wf::FileDialogRequest request;
+std::optional<std::string> chooseClip(Dialogs& dialogs) {
+    FileDialogRequest request;
     request.filter = kClipDialogFilter;
-    const auto clip = services.showOpenDialog(request);
+    const auto clip = dialogs.showOpenDialog(request);
     if (!clip || clip->empty()) {
-        services.messageBox("動画ファイルが選ばれなかったので、ＢＭＰの作成を中止しました。");
+        dialogs.messageBox("動画ファイルが選ばれなかったので、ＢＭＰの作成を中止しました。");
         return std::nullopt;
     }
     return clip;
@@ -71,22 +73,22 @@ std::optional<std::string> chooseClip(wf::PlatformServices& services) {
 
 // The answer is used as typed; only an answer with nothing in it, or a folder that is not
 // there and is not to be made, stops the stage, so nothing lands in the root folder.
-std::optional<std::string> chooseFolder(wf::PlatformServices& services) {
-    const auto folder = services.inputBox(folderPrompt());
+std::optional<std::string> chooseFolder(Dialogs& dialogs, wf::FileServices& files) {
+    const auto folder = dialogs.inputBox(folderPrompt());
     if (!folder || isBlank(*folder)) {
-        services.messageBox("作業フォルダーが入力されなかったので、ＢＭＰの作成を中止しました。");
+        dialogs.messageBox("作業フォルダーが入力されなかったので、ＢＭＰの作成を中止しました。");
         return std::nullopt;
     }
-    if (services.folderExists(*folder)) return folder;
-    if (!services.askYesNo("作業フォルダー" + wf::quoted(*folder) +
-                           "はありません。作成しますか？")) {
-        services.messageBox("作業フォルダーがないので、ＢＭＰの作成を中止しました。");
+    if (files.folderExists(*folder)) return folder;
+    if (!dialogs.askYesNo("作業フォルダー" + wf::quoted(*folder) +
+                          "はありません。作成しますか？")) {
+        dialogs.messageBox("作業フォルダーがないので、ＢＭＰの作成を中止しました。");
         return std::nullopt;
     }
     try {
-        services.createFolder(*folder);
-    } catch (const wf::ServiceError& error) {
-        services.messageBox(std::string(error.what()) + "\nＢＭＰの作成を中止しました。");
+        files.createFolder(*folder);
+    } catch (const wf::FailureError& error) {
+        dialogs.messageBox(wf::japaneseText(error.failure()) + "\nＢＭＰの作成を中止しました。");
         return std::nullopt;
     }
     return folder;
@@ -96,6 +98,23 @@ std::string stoppedMessage(std::int32_t written) {
     if (written < 1) return "出力を中止しました。フレームは保存されていません。";
     return "出力を中止しました。1 番から " + wf::numberText(written) +
            " 番までのフレームが保存されています。";
+}
+
+std::string keptFramesText(std::int32_t written) {
+    if (written < 1) return "フレームは保存されていません。";
+    return "1 番から " + wf::numberText(written) + " 番までのフレームは保存されています。";
+}
+
+// What the user is told when the extraction stopped short: the failure, and once frames were
+// being saved, which of them are kept.
+std::string failureMessage(const stages::ExtractionResult& result) {
+    const wf::Failure& failure = *result.failure;
+    if (!result.opened) return wf::japaneseText(failure);
+    const std::string what = failure.kind == wf::FailureKind::FrameNotShown
+                                 ? "動画の " + wf::numberText(result.failedFrame) +
+                                       " 番目のフレームを表示できません。\n" + failure.detail
+                                 : wf::japaneseText(failure);
+    return what + "\n" + keptFramesText(result.written);
 }
 
 }  // namespace
@@ -108,12 +127,12 @@ std::string folderPrompt() {
 }
 
 void runExtraction(WindowSet& windows) {
-    wf::PlatformServices& services = windows.services();
+    Dialogs& dialogs = windows.dialogs();
     MainWindow& form1 = windows.form1();
 
-    const auto clip = chooseClip(services);
+    const auto clip = chooseClip(dialogs);
     if (!clip) return;
-    const auto folder = chooseFolder(services);
+    const auto folder = chooseFolder(dialogs, windows.files());
     if (!folder) return;
 
     form1.aviPath = *clip;
@@ -131,51 +150,33 @@ void runExtraction(WindowSet& windows) {
         form2.raise();
         form2.activateWindow();
 
-        FrameExtraction extraction(form2, services);
-        ExtractionReport report;
+        stages::FrameExtraction extraction(form2, windows.files(), windows.yield());
+        stages::ExtractionResult result;
         {
             ProgressDialog progress;
-            report = extraction.run(*clip, form1.framePrefix,
-                                    [&progress](std::int32_t saved, std::int32_t total) {
-                                        return progress.update(saved, total);
-                                    });
+            result =
+                extraction.run(*clip, form1.framePrefix,
+                               [&progress](stages::Phase, std::int64_t saved, std::int64_t total) {
+                                   return progress.update(static_cast<std::int32_t>(saved),
+                                                          static_cast<std::int32_t>(total));
+                               });
         }
         // Said while the last frame is still on view; the device closes after the answer.
-        if (!report.failure.empty()) {
-            services.messageBox(report.failure);
-        } else if (report.stopped) {
-            services.messageBox(stoppedMessage(report.written));
+        if (result.failure) {
+            dialogs.messageBox(failureMessage(result));
+        } else if (result.stopped) {
+            dialogs.messageBox(stoppedMessage(result.written));
         } else {
-            services.messageBox(kCompletionMessage);
+            dialogs.messageBox(kCompletionMessage);
         }
         extraction.close();
-        if (report.opened)
-            form2.Text1->setText(QString::fromStdString(wf::numberText(report.written)));
-        finished = report.opened && report.failure.empty();
+        if (result.opened)
+            form2.Text1->setText(QString::fromStdString(wf::numberText(result.written)));
+        finished = result.opened && !result.failure;
         form1.show();
         form2.hide();
     }
     if (finished) form1.Command1->setEnabled(false);
-}
-
-ExtractionReport extractClip(const std::string& clip, const std::string& folder,
-                             wf::PlatformServices& services, const ExtractionProgress& progress) {
-    if (isBlank(folder) || !services.folderExists(folder)) {
-        ExtractionReport report;
-        report.failure = "作業フォルダーがありません: " + wf::quoted(folder);
-        return report;
-    }
-    WindowSet windows;
-    windows.setServices(services);
-    PlaybackWindow& form2 = windows.form2();
-    form2.setAttribute(Qt::WA_DontShowOnScreen);
-    form2.show();
-    form2.Picture1->move(0, 0);
-    FrameExtraction extraction(form2, services);
-    ExtractionReport report = extraction.run(clip, wf::framePrefix(folder), progress);
-    extraction.close();
-    form2.Text1->setText(QString::fromStdString(wf::numberText(report.written)));
-    return report;
 }
 
 }  // namespace strobo::windows

@@ -2,8 +2,6 @@
 
 #include <string>
 
-#include "windows/extraction/frame_extraction.h"
-
 namespace strobo::windows {
 
 class WindowSet;
@@ -26,12 +24,5 @@ std::string folderPrompt();
 // form1.Command1. A cancelled or empty answer, a missing folder the user does not want created,
 // or a clip that cannot be opened stops the stage with a message, and the button stays enabled.
 void runExtraction(WindowSet& windows);
-
-// The same loop without dialogs, for the command line: plays the clip in a playback window that
-// is never put on screen and writes frame files 1 to N into the folder, the same pixels the
-// windows write. A QApplication must exist. The folder must exist.
-ExtractionReport extractClip(const std::string& clip, const std::string& folder,
-                             workfolder::PlatformServices& services,
-                             const ExtractionProgress& progress = {});
 
 }  // namespace strobo::windows

@@ -1,24 +1,45 @@
 #pragma once
 
-#include <memory>
-
-#include "windows/extraction/frame_extraction.h"
+#include "engine/packed_image.h"
+#include "stages/extraction/media_playback.h"
+#include "windows/main/picture_box.h"
 #include "windows/main/stored_window.h"
 
 class QLineEdit;
 
-namespace strobo::workfolder::media {
-class MediaPlayer;
-}
-
 namespace strobo::windows {
 
-class PictureBox;
+// Form2's picture box: it shows the playback picture painted by the very function extraction
+// saves without a window, so what the window shows and what a frame file holds cannot differ.
+// Only the box's top-left corner lies inside the window; that is all it paints of itself.
+class PlaybackPictureBox : public PictureBox {
+    Q_OBJECT
+
+  public:
+    using PictureBox::PictureBox;
+
+    // The playback picture as the box shows it now.
+    const engine::PackedImage& playbackPicture();
+
+    void showVideoFrame(const engine::PackedImage& frame) override;
+    void clearVideoFrame() override;
+    bool hasVideoFrame() const { return !m_frame.isNull(); }
+
+  protected:
+    void paintEvent(QPaintEvent* event) override;
+
+  private:
+    engine::PackedImage m_frame;
+    engine::PackedImage m_picture;
+    bool m_pictureStale = true;
+    bool m_paintedBorder = false;
+    engine::PackedColor m_paintedBackColor = 0;
+};
 
 // Form2, the playback window: a borderless window filled by the picture box the video is shown
 // in, which also holds the hidden frame-count box. Its image is what a frame file holds. It owns
 // the media device the clip plays on, which draws into any picture box found by its handle.
-class PlaybackWindow : public StoredWindow, public PlaybackSurface {
+class PlaybackWindow : public StoredWindow, public stages::MediaPlayback {
     Q_OBJECT
 
   public:
@@ -26,24 +47,14 @@ class PlaybackWindow : public StoredWindow, public PlaybackSurface {
     ~PlaybackWindow() override;
 
     // The controls, named as stored.
-    PictureBox* Picture1 = nullptr;
+    PlaybackPictureBox* Picture1 = nullptr;
     // Hidden, inside Picture1; Text1 receives the frame count.
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
 
-    workfolder::media::MediaPlayer& mediaPlayer() { return *m_player; }
-
-    int sendMediaCommand(const std::string& command, std::string* reply = nullptr,
-                         std::size_t replyLength = 0) override;
-    std::string mediaFailure(int code) const override;
     std::uint64_t videoWindowHandle() override;
-    // The picture captureWindow() takes, drawn into buffers kept from one frame to the next:
-    // a fresh picture-sized block per frame costs more than drawing it.
+    // The picture the window shows, as a fresh picture that can be handed over to be written.
     engine::PackedImage capturePlayback() override;
-
-  private:
-    std::unique_ptr<workfolder::media::MediaPlayer> m_player;
-    QImage m_captureSurface;
 };
 
 }  // namespace strobo::windows

@@ -3,6 +3,7 @@
 #include <QPainter>
 #include <QVariant>
 
+#include "stages/extraction/playback_picture.h"
 #include "workfolder/qt_image.h"
 
 namespace strobo::windows {
@@ -13,12 +14,15 @@ namespace {
 // that children added later (still in client coordinates) are told apart from placed ones.
 constexpr const char* kClientOffsetProperty = "strobo_clientOffset";
 
-// The classic sunken edge: shadow and dark shadow above and left, light and highlight below and
-// right. Fixed values rather than the style's palette, so renders do not depend on the theme.
-const QColor kOuterShadow(160, 160, 160);
-const QColor kInnerShadow(105, 105, 105);
-const QColor kInnerLight(227, 227, 227);
-const QColor kOuterLight(255, 255, 255);
+QColor qColor(engine::PackedColor c) {
+    return QColor(c & 0xFF, (c >> 8) & 0xFF, (c >> 16) & 0xFF);
+}
+
+// The same sunken edge the playback picture is painted with.
+const QColor kOuterShadow = qColor(stages::kSunkenBorder.outerShadow);
+const QColor kInnerShadow = qColor(stages::kSunkenBorder.innerShadow);
+const QColor kInnerLight = qColor(stages::kSunkenBorder.innerLight);
+const QColor kOuterLight = qColor(stages::kSunkenBorder.outerLight);
 
 }  // namespace
 

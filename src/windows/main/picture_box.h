@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "engine/packed_image.h"
+#include "stages/extraction/playback_picture.h"
 #include "workfolder/media/frame_target.h"
 
 namespace strobo::windows {
@@ -24,7 +25,7 @@ class PictureBox : public QFrame, public workfolder::media::FrameTarget {
     // BorderStyle 0 draws no border; 1 (the default) the fixed two-pixel sunken border.
     static constexpr int kBorderNone = 0;
     static constexpr int kBorderFixedSingle = 1;
-    static constexpr int kBorderWidth = 2;
+    static constexpr int kBorderWidth = stages::kSunkenBorderWidth;
 
     explicit PictureBox(QWidget* parent = nullptr);
 

@@ -1,9 +1,11 @@
 #include "windows/main/window_set.h"
 
+#include <QCoreApplication>
+
 #include "windows/composition/composition_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
-#include "windows/main/desktop_services.h"
+#include "windows/main/desktop_dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/output/animation_window.h"
 #include "windows/output/save_window.h"
@@ -20,7 +22,7 @@ Window& createOnFirstUse(std::unique_ptr<Window>& slot, WindowSet& set) {
 
 }  // namespace
 
-WindowSet::WindowSet() = default;
+WindowSet::WindowSet() : m_yield([] { QCoreApplication::processEvents(); }) {}
 
 // The windows refer to each other only through the set, so the order of destruction is free;
 // form1 goes last as the window the program started with.
@@ -52,12 +54,12 @@ AnimationWindow& WindowSet::form5() {
     return createOnFirstUse(m_form5, *this);
 }
 
-workfolder::PlatformServices& WindowSet::services() {
-    if (!m_services) {
-        m_desktopServices = std::make_unique<DesktopServices>();
-        m_services = m_desktopServices.get();
+Dialogs& WindowSet::dialogs() {
+    if (!m_dialogs) {
+        m_desktopDialogs = std::make_unique<DesktopDialogs>();
+        m_dialogs = m_desktopDialogs.get();
     }
-    return *m_services;
+    return *m_dialogs;
 }
 
 QStringList WindowSet::windowNames() {

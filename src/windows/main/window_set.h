@@ -4,14 +4,13 @@
 #include <QStringList>
 #include <memory>
 
-namespace strobo::workfolder {
-class PlatformServices;
-}
+#include "stages/progress.h"
+#include "workfolder/file_services.h"
 
 namespace strobo::windows {
 
 class StoredWindow;
-class DesktopServices;
+class Dialogs;
 class MainWindow;
 class PlaybackWindow;
 class ContactSheetWindow;
@@ -36,10 +35,15 @@ class WindowSet {
     SaveWindow& form4();
     AnimationWindow& form5();
 
-    // The desktop services every handler works through: the real dialogs unless a test or the
-    // command line sets others. The set does not own services set from outside.
-    workfolder::PlatformServices& services();
-    void setServices(workfolder::PlatformServices& services) { m_services = &services; }
+    // The dialogs every handler asks the user through: the real ones unless a test sets others.
+    // The set does not own dialogs set from outside.
+    Dialogs& dialogs();
+    void setDialogs(Dialogs& dialogs) { m_dialogs = &dialogs; }
+    // The file store the stages work on.
+    workfolder::FileServices& files() { return m_files; }
+    // Lets the window system deliver pending events while a stage runs; tests may hook in.
+    const stages::Yield& yield() const { return m_yield; }
+    void setYield(stages::Yield yield) { m_yield = std::move(yield); }
 
     // The windows' names as stored: form1, Form2, Form3, 合成, Form4, Form5.
     static QStringList windowNames();
@@ -49,8 +53,10 @@ class WindowSet {
     bool isCreated(const QString& name) const;
 
   private:
-    std::unique_ptr<DesktopServices> m_desktopServices;
-    workfolder::PlatformServices* m_services = nullptr;
+    std::unique_ptr<Dialogs> m_desktopDialogs;
+    Dialogs* m_dialogs = nullptr;
+    workfolder::FileServices m_files;
+    stages::Yield m_yield;
     std::unique_ptr<MainWindow> m_form1;
     std::unique_ptr<PlaybackWindow> m_form2;
     std::unique_ptr<ContactSheetWindow> m_form3;

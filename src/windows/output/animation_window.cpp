@@ -11,8 +11,6 @@
 #include "windows/main/main_window.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
-#include "windows/output/replay.h"
-#include "workfolder/numbers.h"
 
 namespace strobo::windows {
 
@@ -20,6 +18,13 @@ namespace {
 
 const QString kCaptionPlaying = QStringLiteral("停止");
 const QString kCaptionStopped = QStringLiteral("もう一度見る");
+
+std::string noteFor(const workfolder::Failure& failure) {
+    if (failure.kind == workfolder::FailureKind::StrobeMissing) {
+        return "ストロボ写真がありません: " + failure.file;
+    }
+    return workfolder::japaneseText(failure);
+}
 
 }  // namespace
 
@@ -41,41 +46,44 @@ AnimationWindow::AnimationWindow(WindowSet& windows) : StoredWindow(windows) {
     m_note->setGeometry(Picture1->clientRect().adjusted(8, 8, -8, -8));
     m_note->hide();
 
-    output::ReplayView view;
-    view.showPicture = [this](const engine::PackedImage& picture) {
-        m_note->hide();
-        m_note->clear();
-        Picture1->setPicture(picture);
-    };
-    view.showNote = [this](const std::string& note) {
-        Picture1->clearPicture();
-        m_note->setText(QString::fromStdString(note));
-        m_note->show();
-    };
-    view.readRange = [this] {
-        ContactSheetWindow& form3 = this->windows().form3();
-        return output::FrameRangeText{
-            form3.Text1->text().toStdString(),
-            workfolder::fixedBuffer255(form3.Text2->text().toStdString())};
-    };
-    // Stopped is shown as such, so that the next click plays again.
-    view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
-    m_scheduler = output::makeQtReplayScheduler(*Timer1);
+    m_timerScheduler = stages::makeQtReplayScheduler(*Timer1);
     m_replay =
-        std::make_unique<output::Replay>(this->windows().services(), *m_scheduler, std::move(view));
+        std::make_unique<stages::Replay>(this->windows().files(), *m_timerScheduler, makeView());
 
     connect(Command1, &QPushButton::clicked, this, &AnimationWindow::toggleClicked);
     connect(Command2, &QPushButton::clicked, this, &AnimationWindow::backClicked);
 }
 
+stages::ReplayView AnimationWindow::makeView() {
+    stages::ReplayView view;
+    view.showPicture = [this](const engine::PackedImage& picture) {
+        m_note->hide();
+        m_note->clear();
+        Picture1->setPicture(picture);
+    };
+    view.showFailure = [this](const workfolder::Failure& failure) {
+        Picture1->clearPicture();
+        m_note->setText(QString::fromStdString(noteFor(failure)));
+        m_note->show();
+    };
+    view.readRange = [this] { return windows().form3().typedRange(); };
+    // Stopped is shown as such, so that the next click plays again.
+    view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
+    return view;
+}
+
 AnimationWindow::~AnimationWindow() {
     m_replay.reset();
-    m_scheduler.reset();
+    m_timerScheduler.reset();
+}
+
+void AnimationWindow::useScheduler(stages::ReplayScheduler& scheduler) {
+    const std::string folder = m_replay->workFolder();
+    m_replay = std::make_unique<stages::Replay>(windows().files(), scheduler, makeView());
+    m_replay->setWorkFolder(folder);
 }
 
 void AnimationWindow::setTimer1Enabled(bool on) {
-    // The set's services may have been replaced since this window was made.
-    m_replay->setServices(windows().services());
     m_replay->setTimerEnabled(on);
 }
 

@@ -3,6 +3,7 @@
 #include <QString>
 #include <memory>
 
+#include "stages/output/replay.h"
 #include "windows/main/stored_window.h"
 
 class QLabel;
@@ -12,11 +13,6 @@ class QTimer;
 namespace strobo::windows {
 
 class PictureBox;
-
-namespace output {
-class Replay;
-class ReplayScheduler;
-}  // namespace output
 
 // Form5, the animation window: the replay is shown in Picture1, one pass per Timer1 event.
 class AnimationWindow : public StoredWindow {
@@ -37,6 +33,9 @@ class AnimationWindow : public StoredWindow {
     bool isReplaying() const;
     // The note shown in place of a picture when a replay stopped by itself; empty otherwise.
     QString noteText() const;
+    // Replaces the Qt timer as the replays' clock (tests move a clock by hand). The scheduler
+    // must outlive the window.
+    void useScheduler(stages::ReplayScheduler& scheduler);
 
     // The controls, named as stored.
     PictureBox* Picture1 = nullptr;
@@ -56,8 +55,10 @@ class AnimationWindow : public StoredWindow {
     void setTimer1Enabled(bool on);
 
     QLabel* m_note = nullptr;
-    std::unique_ptr<output::ReplayScheduler> m_scheduler;
-    std::unique_ptr<output::Replay> m_replay;
+    stages::ReplayView makeView();
+
+    std::unique_ptr<stages::ReplayScheduler> m_timerScheduler;
+    std::unique_ptr<stages::Replay> m_replay;
 };
 
 }  // namespace strobo::windows

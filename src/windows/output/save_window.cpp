@@ -1,16 +1,52 @@
 #include "windows/output/save_window.h"
 
+#include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "stages/output/save_series.h"
 #include "ui_save_window.h"
 #include "windows/contactsheet/contact_sheet_window.h"
+#include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
-#include "windows/output/save_series.h"
-#include "workfolder/numbers.h"
+#include "workfolder/file_names.h"
 
 namespace strobo::windows {
+
+namespace wf = workfolder;
+
+namespace {
+
+std::string saveFailureMessage(const stages::SaveResult& result) {
+    const wf::Failure& failure = *result.failure;
+    if (result.outcome == stages::SaveOutcome::DeleteFailed) {
+        return "写真は保存しましたが、作業フォルダーのストロボ写真を削除できませんでした。\n" +
+               wf::japaneseText(failure);
+    }
+    switch (failure.kind) {
+        case wf::FailureKind::NumberOutOfRange:
+        case wf::FailureKind::NumberIsNaN:
+            return "使用する写真の範囲が正しくありません。" + wf::japaneseText(failure);
+        case wf::FailureKind::StrobeMissing:
+            return "ストロボ写真が見つからないため保存できません: " + wf::quoted(failure.file);
+        case wf::FailureKind::SaveOntoSeries:
+            return wf::japaneseText(failure);
+        default:
+            return "保存できませんでした。作業フォルダーのストロボ写真はそのまま残してあります。"
+                   "\n" +
+                   wf::japaneseText(failure);
+    }
+}
+
+std::string resetFailureMessage(const wf::Failure& failure) {
+    if (failure.kind == wf::FailureKind::PristineMissing) {
+        return "元の背景画像が見つからないため初期化できません: " + wf::quoted(failure.file);
+    }
+    return "初期化できませんでした。\n" + wf::japaneseText(failure);
+}
+
+}  // namespace
 
 SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     Ui::Form4 ui;
@@ -27,18 +63,31 @@ void SaveWindow::onLoad() {
 }
 
 void SaveWindow::saveClicked() {
-    ContactSheetWindow& form3 = windows().form3();
-    const output::FrameRangeText range{
-        form3.Text1->text().toStdString(),
-        workfolder::fixedBuffer255(form3.Text2->text().toStdString())};
-    if (output::saveSeries(windows().services(), m_workFolder, range) != output::SaveOutcome::Saved)
+    const stages::FrameRange range = windows().form3().typedRange();
+    FileDialogRequest request;
+    // There is no drive D: here; the dialog opens in the user's home folder instead.
+    request.initialFolder = QDir::homePath().toStdString();
+    const std::optional<std::string> chosen = windows().dialogs().showSaveDialog(request);
+    if (!chosen || chosen->empty()) return;
+    stages::SaveResult result;
+    {
+        WaitCursor wait(windows().dialogs());
+        result =
+            stages::saveSeries(windows().files(), m_workFolder, range, wf::savePrefix(*chosen));
+    }
+    if (result.failure) {
+        windows().dialogs().messageBox(saveFailureMessage(result));
         return;
+    }
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
 }
 
 void SaveWindow::resetClicked() {
-    if (!output::resetBaseImage(windows().services(), m_workFolder)) return;
+    if (const auto failure = stages::resetBaseImage(windows().files(), m_workFolder)) {
+        windows().dialogs().messageBox(resetFailureMessage(*failure));
+        return;
+    }
     hide();
     MainWindow& form1 = windows().form1();
     form1.Command3->setEnabled(false);

@@ -1,0 +1,27 @@
+#include "cli/command_options.h"
+
+#include <map>
+
+namespace strobo::cli {
+
+const CommandOptions& commandOptions(std::string_view command) {
+    static const std::map<std::string_view, CommandOptions> kOptions = {
+        {"extract", {}},
+        {"build", {{"--op"}, {"--keep-frames"}}},
+        {"save", {}},
+        {"make",
+         {{"--first", "--last", "-o", "--output", "--op", "--background", "--every", "--size"},
+          {}}},
+        {"demo", {}},
+    };
+    static const CommandOptions kNone;
+    const auto it = kOptions.find(command);
+    return it == kOptions.end() ? kNone : it->second;
+}
+
+ParsedArguments parseCommandWords(std::string_view command, const std::vector<std::string>& words) {
+    const CommandOptions& options = commandOptions(command);
+    return ParsedArguments(words, options.values, options.flags);
+}
+
+}  // namespace strobo::cli

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "engine/composition.h"
+#include "stages/progress.h"
+#include "workfolder/failure.h"
+
+namespace strobo::stages {
+
+enum class FrameSize {
+    // As the windows make it: frame files of the playback picture, shrunk to 62 % and composed
+    // into 400 x 300 pictures.
+    Window,
+    // The clip's own frames, composed at their own size.
+    Native,
+};
+
+enum class BackgroundKind { Black, File, Median };
+
+// The whole road from a clip to saved strobe pictures, in one request.
+struct MakeRequest {
+    std::string clip;
+    // The contact sheet's numbers: frame files first+1 to last+1 are used (0 <= first <= last).
+    std::int64_t first = 0;
+    std::int64_t last = 0;
+    // The save path; its file name's extension is cut off and 1, 2, ... and ".bmp" appended.
+    std::string output;
+    engine::CompositionOperation operation = engine::kOperationMax;
+    BackgroundKind background = BackgroundKind::Black;
+    std::string backgroundFile;
+    // Every K-th frame of the range is used.
+    std::int64_t every = 1;
+    FrameSize size = FrameSize::Window;
+};
+
+struct MakeResult {
+    // The clip's length in frames (0 when the road stopped before it was known).
+    std::int64_t frameCount = 0;
+    // The saved pictures, in order; the last one holds every frame used.
+    std::vector<std::string> saved;
+    // The progress asked to stop; whatever the road wrote in its private work folder is gone.
+    bool stopped = false;
+    std::optional<workfolder::Failure> failure;
+};
+
+// How many frames the range gives with every K-th taken.
+std::int64_t usedFrameCount(const MakeRequest& request);
+
+// The whole road: frames, background, strobe series and saved pictures. The window size runs
+// the windows' own stages (headless extraction, strobe build, save) in a private work folder
+// that is gone afterwards; the native size decodes and composes the clip's frames directly.
+// Progress hears every phase and may stop the road between two frames.
+MakeResult makeStrobe(const MakeRequest& request, const Progress& progress = {});
+
+}  // namespace strobo::stages

@@ -1,0 +1,91 @@
+#include "windows/main/desktop_dialogs.h"
+
+#include <QApplication>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileDialog>
+#include <QGuiApplication>
+#include <QImage>
+#include <QInputDialog>
+#include <QMessageBox>
+#include <QPainter>
+#include <QWidget>
+
+#include "workfolder/qt_image.h"
+
+namespace strobo::windows {
+
+namespace {
+
+QString startFolder(const std::string& folder) {
+    return folder.empty() ? QDir::homePath() : QString::fromStdString(folder);
+}
+
+std::optional<std::string> chosen(const QString& path) {
+    if (path.isEmpty()) return std::nullopt;
+    return QDir::toNativeSeparators(path).toStdString();
+}
+
+}  // namespace
+
+QWidget* DesktopDialogs::dialogParent() const {
+    return m_parent ? m_parent : QApplication::activeWindow();
+}
+
+std::optional<std::string> DesktopDialogs::showOpenDialog(const FileDialogRequest& request) {
+    return chosen(QFileDialog::getOpenFileName(
+        dialogParent(), QString::fromStdString(request.title), startFolder(request.initialFolder),
+        QString::fromStdString(request.filter)));
+}
+
+std::optional<std::string> DesktopDialogs::showSaveDialog(const FileDialogRequest& request) {
+    // The program asks before it replaces anything itself, with the names it will really write.
+    return chosen(QFileDialog::getSaveFileName(
+        dialogParent(), QString::fromStdString(request.title), startFolder(request.initialFolder),
+        QString::fromStdString(request.filter), nullptr, QFileDialog::DontConfirmOverwrite));
+}
+
+std::optional<std::string> DesktopDialogs::inputBox(const std::string& prompt) {
+    bool ok = false;
+    const QString text =
+        QInputDialog::getText(dialogParent(), QCoreApplication::applicationName(),
+                              QString::fromStdString(prompt), QLineEdit::Normal, QString(), &ok);
+    if (!ok) return std::nullopt;
+    return text.toStdString();
+}
+
+void DesktopDialogs::messageBox(const std::string& text) {
+    QMessageBox box(dialogParent());
+    box.setWindowTitle(QCoreApplication::applicationName());
+    box.setText(QString::fromStdString(text));
+    box.setStandardButtons(QMessageBox::Ok);
+    box.exec();
+}
+
+bool DesktopDialogs::askYesNo(const std::string& text) {
+    return QMessageBox::question(dialogParent(), QCoreApplication::applicationName(),
+                                 QString::fromStdString(text),
+                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+void DesktopDialogs::setWaitCursor(bool on) {
+    if (on) {
+        QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+    } else {
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+engine::PackedImage captureWindow(QWidget& window) {
+    // render() into an image of device pixel ratio 1 gives logical pixels on any screen.
+    QImage image(window.size(), QImage::Format_RGB32);
+    image.setDevicePixelRatio(1.0);
+    image.fill(window.palette().color(window.backgroundRole()));
+    QPainter painter(&image);
+    window.render(&painter, QPoint(), QRegion(),
+                  QWidget::DrawWindowBackground | QWidget::DrawChildren);
+    painter.end();
+    return workfolder::fromQImage(image);
+}
+
+}  // namespace strobo::windows

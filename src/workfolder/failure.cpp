@@ -1,0 +1,71 @@
+#include "workfolder/failure.h"
+
+namespace strobo::workfolder {
+
+FailureError::FailureError(Failure failure)
+    : std::runtime_error(japaneseText(failure)), m_failure(std::move(failure)) {}
+
+FailureError::FailureError(const std::string& fileStoreSentence)
+    : FailureError(Failure{FailureKind::File, {}, fileStoreSentence, {}}) {}
+
+namespace {
+
+std::string withReason(const std::string& sentence, const Failure& failure) {
+    return failure.osReason.empty() ? sentence : sentence + "（" + failure.osReason + "）";
+}
+
+}  // namespace
+
+std::string japaneseText(const Failure& f) {
+    switch (f.kind) {
+        case FailureKind::File:
+        case FailureKind::Unexpected:
+            return f.detail;
+        case FailureKind::NotANumber:
+            return "数値ではありません: " + quoted(f.detail);
+        case FailureKind::NumberIsNaN:
+            return "数値に変換できません（NaN）";
+        case FailureKind::NumberOutOfRange:
+            return "数値が範囲を超えています: " + f.detail;
+        case FailureKind::FolderMissing:
+            return "作業フォルダーがありません: " + quoted(f.file);
+        case FailureKind::ClipNotOpened:
+            return "動画ファイルを開けません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::ClipNotShown:
+            return "動画を表示できません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::ClipLengthUnknown:
+            return "動画の長さがわかりません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::FrameNotShown:
+            return "動画のフレームを表示できません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::ClipFrameCountUnusable:
+            return "動画のフレーム数を扱えません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::ClipUnreadable:
+            return "動画を読めません: " + quoted(f.file) + "\n" + f.detail;
+        case FailureKind::RangeOutsideClip:
+            return "範囲が動画のフレーム数（" + f.detail + "）に合いません: " + quoted(f.file);
+        case FailureKind::BackgroundMissing:
+            return "背景の画像が見つかりません: " + quoted(f.file);
+        case FailureKind::StrobeMissing:
+            return "ストロボ写真がありません: " + quoted(f.file);
+        case FailureKind::SaveOntoSeries:
+            return "保存先がストロボ写真と同じ名前になるため保存できません。別の名前を選んでくださ"
+                   "い: " +
+                   quoted(f.file);
+        case FailureKind::PristineMissing:
+            return "元の背景画像が見つかりません: " + quoted(f.file);
+        case FailureKind::FrameSizesDiffer:
+            return "フレームの大きさが揃っていません: " + quoted(f.file);
+        case FailureKind::FramesNotArranged:
+            return withReason("フレームを並べ替えられません", f) + ": " + quoted(f.file);
+        case FailureKind::ScratchFolderNotMade:
+            return withReason("一時作業フォルダーを作れません", f) + ": " + quoted(f.file);
+    }
+    return f.detail;
+}
+
+Failure failureOf(const std::exception& error) {
+    if (const auto* failed = dynamic_cast<const FailureError*>(&error)) return failed->failure();
+    return Failure{FailureKind::Unexpected, {}, error.what(), {}};
+}
+
+}  // namespace strobo::workfolder
