@@ -89,7 +89,10 @@ ServiceError fileFailure(FileFailureKind kind, const std::string& file, const st
     text += ": ";
     if (kind == FileFailureKind::CopyFailed) text += quoted(detail) + " → ";
     text += quoted(file);
-    return ServiceError(text);
+    // The store words its own sentence; the file and the system's reason travel beside it so that
+    // no one has to read them back out of the text.
+    return ServiceError(
+        Failure{FailureKind::File, file, std::move(text), osReason ? osReasonText(osReason) : ""});
 }
 
 }  // namespace strobo::workfolder

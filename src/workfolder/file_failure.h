@@ -4,7 +4,7 @@
 #include <string>
 #include <system_error>
 
-#include "workfolder/platform_services.h"
+#include "workfolder/failure.h"
 
 namespace strobo::workfolder {
 
