@@ -243,7 +243,7 @@ TEST(VideoDecoderTest, LargeVideoIsScaledDownKeepingAspectRatio) {
     EXPECT_EQ(value, 2);
 }
 
-TEST(VideoDecoderTest, FitWithinKeepsAspectAndNeverEnlarges) {
+TEST(VideoDecoderTest, FitWithinNeverEnlargesScaleToFitDoes) {
     struct Case {
         int w, h, ow, oh;
     };
@@ -252,6 +252,14 @@ TEST(VideoDecoderTest, FitWithinKeepsAspectAndNeverEnlarges) {
           Case{1920, 1440, 640, 480}, Case{800, 1200, 320, 480}, Case{10000, 1, 640, 1}}) {
         int w = 0, h = 0;
         fitWithin(c.w, c.h, 640, 480, &w, &h);
+        EXPECT_EQ(w, c.ow) << c.w << "x" << c.h;
+        EXPECT_EQ(h, c.oh) << c.w << "x" << c.h;
+    }
+    for (const auto c : {Case{320, 240, 640, 480}, Case{1280, 720, 640, 360},
+                         Case{640, 480, 640, 480}, Case{640, 48, 640, 48}, Case{48, 64, 360, 480},
+                         Case{100, 10, 640, 64}, Case{1, 10000, 1, 480}, Case{1, 1, 480, 480}}) {
+        int w = 0, h = 0;
+        scaleToFit(c.w, c.h, 640, 480, &w, &h);
         EXPECT_EQ(w, c.ow) << c.w << "x" << c.h;
         EXPECT_EQ(h, c.oh) << c.w << "x" << c.h;
     }
