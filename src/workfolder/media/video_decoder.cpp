@@ -1,6 +1,7 @@
 #include "workfolder/media/video_decoder.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
@@ -48,7 +49,7 @@ bool isSystemError(int rc) {
 }
 
 std::string systemReason(int rc) {
-    return isSystemError(rc) ? std::system_category().message(-rc) : std::string();
+    return std::system_category().message(-rc);
 }
 
 struct Keyframe {
@@ -297,14 +298,25 @@ struct VideoDecoder::State {
 
     [[noreturn]] void fail(MediaErrorKind kind, int rc) const {
         throwIfStopped();
-        if (isSystemError(rc)) {
-            const int code = -rc;
-            const MediaErrorKind systemKind = code == ENOENT   ? MediaErrorKind::NotFound
-                                              : code == EISDIR ? MediaErrorKind::NotAFile
-                                                               : MediaErrorKind::Unreadable;
-            throw error(systemKind, {}, systemReason(rc));
+        // The system's own reasons for not reading a file; other errno values (EINVAL above
+        // all) are what readers return for data they cannot make sense of.
+        switch (isSystemError(rc) ? -rc : 0) {
+            case ENOENT:
+                throw error(MediaErrorKind::NotFound, {}, systemReason(rc));
+            case EISDIR:
+                throw error(MediaErrorKind::NotAFile, {}, systemReason(rc));
+            case EACCES:
+            case EPERM:
+            case EIO:
+            case ENXIO:
+            case ENODEV:
+            case EBADF:
+            case ESTALE:
+            case ETIMEDOUT:
+                throw error(MediaErrorKind::Unreadable, {}, systemReason(rc));
+            default:
+                throw error(kind, errorString(rc));
         }
-        throw error(kind, errorString(rc));
     }
 
     void closeReader() {
