@@ -297,7 +297,7 @@ void expectFramesAsFfmpegShowsThem(const std::string& clip, const std::string& r
     }
 }
 
-TEST(VideoDecoderTest, TrimmedAndVariableRateClipsGiveTheFramesAndTimesShown) {
+TEST(VideoDecoderTest, CameraClipsGiveTheFramesTimesAndColoursShown) {
     TempFolder folder;
     const auto source = folder.file("numbered.avi");
     writeClip(source, clipOptions(160, 120), 60, Content::Numbered);
@@ -319,6 +319,13 @@ TEST(VideoDecoderTest, TrimmedAndVariableRateClipsGiveTheFramesAndTimesShown) {
         EXPECT_THROW(decoder.frameTime(45), std::out_of_range);
     }
     expectFramesAsFfmpegShowsThem(trimmed, folder.file("trimmed.raw"));
+
+    // Ten bits and the BT.2020 matrix, as phones record.
+    const auto wide = folder.file("bt2020.mp4");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) +
+                          " -frames:v 3 -c:v libx264 -pix_fmt yuv420p10le -colorspace bt2020nc " +
+                          shellWord(wide)));
+    expectFramesAsFfmpegShowsThem(wide, folder.file("bt2020.raw"));
 
     // A pause of six frame times after frame 9: times follow the stream, the count the frames.
     const auto variable = folder.file("variable.mp4");

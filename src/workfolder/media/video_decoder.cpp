@@ -711,8 +711,13 @@ struct VideoDecoder::State {
                     (av_get_pix_fmt_name(pixelFormat) ? av_get_pix_fmt_name(pixelFormat) : "?"),
                 {}, index);
         }
-        // HD material is normally BT.709; unmarked video keeps swscale's BT.601 default.
-        const int matrix = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+        // The matrix the clip is marked with (BT.709 for HD, BT.2020 for phones' HDR video),
+        // as ffmpeg's scaler picks it; unmarked video keeps swscale's BT.601 default. swscale
+        // numbers the matrices as FFmpeg's colour spaces, YCgCo (8) aside.
+        int matrix = frame->colorspace;
+        if (matrix < AVCOL_SPC_BT709 || matrix > AVCOL_SPC_BT2020_CL || matrix == AVCOL_SPC_YCGCO) {
+            matrix = SWS_CS_DEFAULT;
+        }
         sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
         const bool turn = !orientation.isIdentity();
