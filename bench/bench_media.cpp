@@ -1,7 +1,8 @@
 // Sequential extraction through the media command layer (open, window, status, seek 1..N,
 // each frame drawn into an image) against `ffmpeg -i CLIP -f null -` decoding the same clip.
-// Both include opening the file. The clips are made with ffmpeg's testsrc2 at 640 × 480, 300
-// frames: MJPEG, and MPEG-4 part 2 with two B-frames, both in AVI.
+// Both include opening the file. The clips are made with ffmpeg's testsrc2, 300 frames: at
+// 640 × 480 MJPEG, and MPEG-4 part 2 with two B-frames, both in AVI; and a camera-like H.264
+// MP4 at 1280 × 720 with B-frames, which the player also scales down to 640 × 360.
 
 #include <benchmark/benchmark.h>
 
@@ -28,6 +29,7 @@ struct Clips {
     std::filesystem::path folder;
     std::string mjpeg;
     std::string mpeg4;
+    std::string h264;
 
     Clips() {
         folder = std::filesystem::temp_directory_path() / "strobo-bench-media";
@@ -36,15 +38,18 @@ struct Clips {
         mpeg4 = (folder / "testsrc2_mpeg4_bframes.avi").string();
         make(mjpeg, "-c:v mjpeg -q:v 3 -pix_fmt yuvj420p");
         make(mpeg4, "-c:v mpeg4 -q:v 3 -bf 2 -g 30");
+        h264 = (folder / "testsrc2_h264_720p.mp4").string();
+        make(h264, "-c:v libx264 -preset veryfast -bf 3 -g 60", "1280x720");
     }
     ~Clips() {
         std::error_code ec;
         std::filesystem::remove_all(folder, ec);
     }
-    static void make(const std::string& path, const std::string& codec) {
+    static void make(const std::string& path, const std::string& codec,
+                     const std::string& size = "640x480") {
         const std::string command =
-            "ffmpeg -v error -nostdin -y -f lavfi -i testsrc2=size=640x480:rate=30 -frames:v " +
-            std::to_string(kFrames) + " " + codec + " '" + path + "'";
+            "ffmpeg -v error -nostdin -y -f lavfi -i testsrc2=size=" + size +
+            ":rate=30 -frames:v " + std::to_string(kFrames) + " " + codec + " '" + path + "'";
         if (std::system(command.c_str()) != 0) throw std::runtime_error("cannot make " + path);
     }
 };
@@ -138,10 +143,19 @@ void BM_FfmpegMpeg4BFrames(benchmark::State& s) {
     decodeWithFfmpeg(s, "ffmpeg mpeg4", clips().mpeg4);
 }
 
+void BM_PlayerH264(benchmark::State& s) {
+    extractThroughPlayer(s, "player h264", clips().h264);
+}
+void BM_FfmpegH264(benchmark::State& s) {
+    decodeWithFfmpeg(s, "ffmpeg h264", clips().h264);
+}
+
 BENCHMARK(BM_PlayerMjpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FfmpegMjpeg)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_PlayerMpeg4BFrames)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 BENCHMARK(BM_FfmpegMpeg4BFrames)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_PlayerH264)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
+BENCHMARK(BM_FfmpegH264)->Unit(benchmark::kMillisecond)->UseRealTime()->MinTime(2.0);
 
 }  // namespace
 
@@ -152,7 +166,7 @@ int main(int argc, char** argv) {
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     auto& fps = framesPerSecond();
-    for (const char* codec : {"mjpeg", "mpeg4"}) {
+    for (const char* codec : {"mjpeg", "mpeg4", "h264"}) {
         const auto player = fps.find(std::string("player ") + codec);
         const auto ffmpeg = fps.find(std::string("ffmpeg ") + codec);
         if (player == fps.end() || ffmpeg == fps.end()) continue;

@@ -1,15 +1,18 @@
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <numeric>
+#include <optional>
 #include <random>
 #include <stdexcept>
 #include <vector>
 
 #include "media_test_clips.h"
 #include "workfolder/media/video_decoder.h"
+#include "workfolder/platform_services.h"
 
 namespace strobo::workfolder::media {
 namespace {
@@ -155,12 +158,72 @@ TEST(VideoDecoderTest, FrameCountIgnoresMissingOrWrongHeaderCount) {
     EXPECT_EQ(VideoDecoder(mkv).frameCount(), 19);
 }
 
-TEST(VideoDecoderTest, PathWithBlanksAndJapaneseCharacters) {
+// Each name opens exactly its own file: nothing in it is read as a protocol, an option or a
+// pattern. The clips differ in length to tell them apart.
+TEST(VideoDecoderTest, AnyFileNameOpensThatFile) {
     TempFolder folder;
-    const auto path = folder.file("ストロボ 動画 テスト.avi");
-    writeClip(path, clipOptions(32, 24), 5);
-    VideoDecoder decoder(path);
-    EXPECT_EQ(decoder.frameCount(), 5);
+    const std::string names[] = {"ストロボ 動画 テスト.avi",
+                                 "say \"hi\".avi",
+                                 "-i.avi",
+                                 "http:x.avi",
+                                 "100%d.avi",
+                                 "#1?.avi"};
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        writeClip(folder.file(names[i]), clipOptions(32, 24), static_cast<int>(i) + 2);
+    }
+    const auto here = std::filesystem::current_path();
+    // Relative names too, where "http:x.avi" looks most like an address.
+    std::filesystem::current_path(u8(folder.file("")));
+    for (std::size_t i = 0; i < std::size(names); ++i) {
+        for (const auto& path : {folder.file(names[i]), names[i]}) {
+            SCOPED_TRACE(path);
+            try {
+                VideoDecoder decoder(path);
+                EXPECT_EQ(decoder.frameCount(), static_cast<std::int64_t>(i) + 2);
+                EXPECT_EQ(decoder.frame(1), detailedFrame(1, 32, 24));
+            } catch (const MediaError& e) {
+                ADD_FAILURE() << e.what();
+            }
+        }
+    }
+    std::filesystem::current_path(here);
+}
+
+// A stop request or a passed time limit ends the work at once; a stopped frame() leaves the
+// decoder ready to read again.
+TEST(VideoDecoderTest, StopRequestAndTimeLimitEndWorkAtOnce) {
+    TempFolder folder;
+    const auto path = folder.file("clip.avi");
+    writeClip(path, clipOptions(32, 24), 20);
+    const auto kindOf = [](const auto& work) -> std::optional<MediaErrorKind> {
+        try {
+            work();
+        } catch (const MediaError& e) {
+            return e.kind();
+        }
+        return std::nullopt;
+    };
+    DecoderOptions stopped;
+    stopped.stopRequested = [] { return true; };
+    EXPECT_EQ(kindOf([&] { VideoDecoder(path, stopped); }), MediaErrorKind::Interrupted);
+    DecoderOptions late;
+    late.timeLimit = std::chrono::milliseconds(0);
+    EXPECT_EQ(kindOf([&] { VideoDecoder(path, late); }), MediaErrorKind::TimedOut);
+    // Stopped part-way through opening.
+    int asked = 0;
+    DecoderOptions scanning;
+    scanning.stopRequested = [&asked] { return ++asked > 12; };
+    EXPECT_EQ(kindOf([&] { VideoDecoder(path, scanning); }), MediaErrorKind::Interrupted);
+
+    bool stop = false;
+    DecoderOptions options;
+    options.stopRequested = [&stop] { return stop; };
+    VideoDecoder decoder(path, options);
+    EXPECT_EQ(decoder.frame(3), detailedFrame(3, 32, 24));
+    stop = true;
+    EXPECT_EQ(kindOf([&] { decoder.frame(15); }), MediaErrorKind::Interrupted);
+    stop = false;
+    EXPECT_EQ(decoder.frame(15), detailedFrame(15, 32, 24));
     EXPECT_EQ(decoder.frame(4), detailedFrame(4, 32, 24));
 }
 
@@ -180,7 +243,7 @@ TEST(VideoDecoderTest, LargeVideoIsScaledDownKeepingAspectRatio) {
     EXPECT_EQ(value, 2);
 }
 
-TEST(VideoDecoderTest, FitWithinKeepsAspectAndNeverEnlarges) {
+TEST(VideoDecoderTest, FitWithinNeverEnlargesScaleToFitDoes) {
     struct Case {
         int w, h, ow, oh;
     };
@@ -189,6 +252,14 @@ TEST(VideoDecoderTest, FitWithinKeepsAspectAndNeverEnlarges) {
           Case{1920, 1440, 640, 480}, Case{800, 1200, 320, 480}, Case{10000, 1, 640, 1}}) {
         int w = 0, h = 0;
         fitWithin(c.w, c.h, 640, 480, &w, &h);
+        EXPECT_EQ(w, c.ow) << c.w << "x" << c.h;
+        EXPECT_EQ(h, c.oh) << c.w << "x" << c.h;
+    }
+    for (const auto c : {Case{320, 240, 640, 480}, Case{1280, 720, 640, 360},
+                         Case{640, 480, 640, 480}, Case{640, 48, 640, 48}, Case{48, 64, 360, 480},
+                         Case{100, 10, 640, 64}, Case{1, 10000, 1, 480}, Case{1, 1, 480, 480}}) {
+        int w = 0, h = 0;
+        scaleToFit(c.w, c.h, 640, 480, &w, &h);
         EXPECT_EQ(w, c.ow) << c.w << "x" << c.h;
         EXPECT_EQ(h, c.oh) << c.w << "x" << c.h;
     }
@@ -204,30 +275,170 @@ TEST(VideoDecoderTest, IndexOutsideTheClipThrowsOutOfRange) {
     EXPECT_NO_THROW(decoder.frame(3));
 }
 
-// Every damaged or foreign input ends in a MediaError naming the file, or in a shorter clip
-// whose frames all decode, quickly.
+// Every frame as ffmpeg's own decode of the clip gives it, with one decoder thread and with as
+// many as FFmpeg likes: threads must not change a byte.
+void expectFramesAsFfmpegShowsThem(const std::string& clip, const std::string& raw,
+                                   const std::string& ffmpegOutputOptions = "",
+                                   const std::string& ffmpegInputOptions = "") {
+    std::vector<engine::PackedImage> golden;
+    for (const int threads : {1, 0}) {
+        SCOPED_TRACE(threads);
+        DecoderOptions options;
+        options.threads = threads;
+        VideoDecoder decoder(clip, options);
+        if (golden.empty()) {
+            golden = ffmpegFrames(clip, decoder.outputWidth(), decoder.outputHeight(), raw,
+                                  ffmpegOutputOptions, ffmpegInputOptions);
+        }
+        ASSERT_EQ(decoder.frameCount(), static_cast<std::int64_t>(golden.size()));
+        for (std::int64_t i = decoder.frameCount() - 1; i >= 0; --i) {
+            ASSERT_EQ(decoder.frame(i), golden[static_cast<std::size_t>(i)]) << "frame " << i;
+        }
+    }
+}
+
+TEST(VideoDecoderTest, CameraClipsGiveTheFramesTimesAndColoursShown) {
+    TempFolder folder;
+    const auto source = folder.file("numbered.avi");
+    writeClip(source, clipOptions(160, 120), 60, Content::Numbered);
+    const auto full = folder.file("full.mp4");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) +
+                          " -c:v libx264 -bf 2 -g 30 -pix_fmt yuv420p " + shellWord(full)));
+
+    // Cut without re-encoding: the copy starts at the keyframe before 0.5 s, and an edit list
+    // hides the 15 frames before it.
+    const auto trimmed = folder.file("trimmed.mp4");
+    ASSERT_TRUE(runFfmpeg("-ss 0.5 -i " + shellWord(full) + " -c copy " + shellWord(trimmed)));
+    {
+        VideoDecoder decoder(trimmed);
+        ASSERT_EQ(decoder.frameCount(), 45);
+        for (std::int64_t k = 0; k < 45; ++k) {
+            EXPECT_EQ(readFrameNumber(decoder.frame(k)), 15 + k) << k;
+            EXPECT_NEAR(decoder.frameTime(k), k / 30.0, 1e-6) << k;
+        }
+        EXPECT_THROW(decoder.frameTime(45), std::out_of_range);
+    }
+    expectFramesAsFfmpegShowsThem(trimmed, folder.file("trimmed.raw"));
+
+    // Ten bits and the BT.2020 matrix, as phones record.
+    const auto wide = folder.file("bt2020.mp4");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) +
+                          " -frames:v 3 -c:v libx264 -pix_fmt yuv420p10le -colorspace bt2020nc " +
+                          shellWord(wide)));
+    expectFramesAsFfmpegShowsThem(wide, folder.file("bt2020.raw"));
+
+    // A pause of six frame times after frame 9: times follow the stream, the count the frames.
+    const auto variable = folder.file("variable.mp4");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) +
+                          " -vf \"setpts='(N+6*gte(N,10))/30/TB'\" -frames:v 30 "
+                          "-fps_mode passthrough -c:v libx264 -bf 2 " +
+                          shellWord(variable)));
+    VideoDecoder decoder(variable);
+    ASSERT_EQ(decoder.frameCount(), 30);
+    for (std::int64_t k = 0; k < 30; ++k) {
+        EXPECT_EQ(readFrameNumber(decoder.frame(k)), k);
+        EXPECT_NEAR(decoder.frameTime(k), (k + (k >= 10 ? 6 : 0)) / 30.0, 1e-6) << k;
+    }
+}
+
+// Sets the transformation matrix of the first track header of an MP4 file to a, b / c, d (each
+// -1, 0 or 1), as a camera or phone writes it.
+void setTrackMatrix(const std::string& path, int a, int b, int c, int d) {
+    std::string bytes = readBytes(path);
+    const auto tkhd = bytes.find("tkhd");
+    ASSERT_NE(tkhd, std::string::npos);
+    ASSERT_EQ(bytes[tkhd + 4], 0);  // version 0: 32-bit times
+    const auto put = [&bytes](std::size_t at, int value) {
+        const std::uint32_t fixed = static_cast<std::uint32_t>(value * 65536);
+        for (int i = 0; i < 4; ++i) bytes[at + i] = static_cast<char>(fixed >> (24 - 8 * i));
+    };
+    const std::size_t matrix = tkhd + 4 + 40;
+    put(matrix, a);
+    put(matrix + 4, b);
+    put(matrix + 12, c);
+    put(matrix + 16, d);
+    writeBytes(path, bytes);
+}
+
+TEST(VideoDecoderTest, StoredRotationsAndFlipsComeOutUpright) {
+    TempFolder folder;
+    const auto plain = folder.file("plain.mp4");
+    ASSERT_TRUE(runFfmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 3 -c:v libx264 " +
+                          shellWord(plain)));
+    for (const char* degrees : {"90", "180", "270"}) {
+        SCOPED_TRACE(degrees);
+        const auto turned = folder.file(std::string("turned") + degrees + ".mp4");
+        ASSERT_TRUE(runFfmpeg("-i " + shellWord(plain) + " -c copy -metadata:s:v:0 rotate=" +
+                              degrees + " " + shellWord(turned)));
+        const VideoDecoder decoder(turned);
+        const bool quarter = std::string(degrees) != "180";
+        EXPECT_EQ(decoder.displayWidth(), quarter ? 48 : 64);
+        EXPECT_EQ(decoder.outputHeight(), quarter ? 64 : 48);
+        expectFramesAsFfmpegShowsThem(turned, folder.file("turned.raw"));
+    }
+    struct Matrix {
+        int a, b, c, d;
+    };
+    // Mirrored, and mirrored across the diagonal.
+    for (const Matrix m : {Matrix{-1, 0, 0, 1}, Matrix{0, 1, 1, 0}}) {
+        SCOPED_TRACE(std::to_string(m.a) + " " + std::to_string(m.b) + " " + std::to_string(m.c) +
+                     " " + std::to_string(m.d));
+        const auto flipped = folder.file("flipped.mp4");
+        std::filesystem::copy_file(u8(plain), u8(flipped),
+                                   std::filesystem::copy_options::overwrite_existing);
+        setTrackMatrix(flipped, m.a, m.b, m.c, m.d);
+        expectFramesAsFfmpegShowsThem(flipped, folder.file("flipped.raw"));
+    }
+    // Matroska keeps the older tag, degrees clockwise. (ffmpeg's own "rotate" option would
+    // turn into a matrix, which Matroska does not store.)
+    const auto tagged = folder.file("tagged.mkv");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(plain) + " -c copy -metadata:s:v:0 ROTATE=90 " +
+                          shellWord(tagged)));
+    expectFramesAsFfmpegShowsThem(tagged, folder.file("tagged.raw"), "-vf transpose=clock",
+                                  "-autorotate 0");
+}
+
+// Every damaged or foreign input ends in a MediaError of its kind whose message names the file
+// in Japanese first, or in a shorter clip whose frames all decode, quickly.
 class BadInputTest : public ::testing::Test {
   protected:
-    void expectRejected(const std::string& path) {
+    void expectRejected(const std::string& path, MediaErrorKind kind, DecoderOptions options = {}) {
+        SCOPED_TRACE(path);
         const auto start = std::chrono::steady_clock::now();
         try {
-            VideoDecoder decoder(path);
+            VideoDecoder decoder(path, std::move(options));
             FAIL() << "opened " << path;
         } catch (const MediaError& e) {
-            EXPECT_NE(std::string(e.what()).find(path), std::string::npos) << e.what();
+            const std::string text = e.what();
+            EXPECT_EQ(e.kind(), kind) << text;
+            EXPECT_EQ(e.file(), path);
+            const auto named = text.find(workfolder::quoted(path));
+            ASSERT_NE(named, std::string::npos) << text;
+            EXPECT_EQ(text.find(workfolder::quoted(path), named + 1), std::string::npos) << text;
+            EXPECT_GT(static_cast<unsigned char>(text[0]), 0x7F) << text;  // Japanese first
+            if (!e.detail().empty()) {
+                const auto detail = text.find(e.detail());
+                EXPECT_GT(detail, named) << text;
+                EXPECT_EQ(text.find(e.detail(), detail + 1), std::string::npos) << text;
+            }
         }
         EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
     }
     TempFolder folder;
 };
 
-TEST_F(BadInputTest, MissingFileEmptyFileAndFolder) {
-    expectRejected(folder.file("nowhere.avi"));
+TEST_F(BadInputTest, OnlyPlainFilesAreRead) {
+    expectRejected(folder.file("nowhere.avi"), MediaErrorKind::NotFound);
     const auto empty = folder.file("empty.avi");
     writeBytes(empty, "");
-    expectRejected(empty);
+    expectRejected(empty, MediaErrorKind::Damaged);
     std::filesystem::create_directory(u8(folder.file("folder.avi")));
-    expectRejected(folder.file("folder.avi"));
+    expectRejected(folder.file("folder.avi"), MediaErrorKind::NotAFile);
+    // Reading either would wait for data that may never come.
+    const auto fifo = folder.file("pipe.avi");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    expectRejected(fifo, MediaErrorKind::Fifo);
+    expectRejected("/dev/zero", MediaErrorKind::Device);
 }
 
 TEST_F(BadInputTest, TextFileRenamedAvi) {
@@ -236,22 +447,22 @@ TEST_F(BadInputTest, TextFileRenamedAvi) {
     for (int i = 0; i < 200; ++i)
         text += "これは動画ではありません。 line " + std::to_string(i) + "\n";
     writeBytes(path, text);
-    expectRejected(path);
+    expectRejected(path, MediaErrorKind::Unsupported);
 }
 
 TEST_F(BadInputTest, AudioOnlyFile) {
     const auto path = folder.file("sound.wav");
     writeWav(path);
-    expectRejected(path);
+    expectRejected(path, MediaErrorKind::NotVideo);
     const auto renamed = folder.file("sound.avi");
     writeWav(renamed);
-    expectRejected(renamed);
+    expectRejected(renamed, MediaErrorKind::NotVideo);
 }
 
 TEST_F(BadInputTest, ClipWithoutFrames) {
     const auto path = folder.file("zero.avi");
     writeClip(path, clipOptions(32, 24), 0);
-    expectRejected(path);
+    expectRejected(path, MediaErrorKind::NoFrames);
 }
 
 TEST_F(BadInputTest, AbsurdDeclaredDimensions) {
@@ -270,31 +481,55 @@ TEST_F(BadInputTest, AbsurdDeclaredDimensions) {
     setLe32(strf + 8 + 4, 40000);  // BITMAPINFOHEADER biWidth
     setLe32(strf + 8 + 8, 30000);  // biHeight
     writeBytes(path, bytes);
-    expectRejected(path);
+    expectRejected(path, MediaErrorKind::TooLarge);
+}
+
+// Playlists, file lists and image patterns would read other files (and a live playlist waits
+// for more forever); each is refused at once, whatever its name, and the files it names stay
+// unread.
+TEST_F(BadInputTest, FilesThatReadOtherFilesAreRefused) {
+    const auto segment = folder.file("segment0.ts");
+    ASSERT_TRUE(runFfmpeg("-f lavfi -i testsrc2=size=32x24:rate=10 -frames:v 10 -c:v mpeg2video " +
+                          shellWord(segment)));
+    DecoderOptions bounded;
+    bounded.timeLimit = std::chrono::seconds(3);
+    const auto live = folder.file("live.avi");
+    writeBytes(live, "#EXTM3U\n#EXT-X-TARGETDURATION:1\n#EXTINF:1.0,\nsegment0.ts\n");
+    expectRejected(live, MediaErrorKind::Refused, bounded);
+    const auto list = folder.file("list.avi");
+    writeBytes(list, "ffconcat version 1.0\nfile segment0.ts\nfile segment0.ts\n");
+    expectRejected(list, MediaErrorKind::Refused, bounded);
+    const auto pattern = folder.file("frame%03d.png");
+    ASSERT_TRUE(runFfmpeg("-f lavfi -i testsrc2=size=32x24 -frames:v 1 " +
+                          shellWord(folder.file("frame001.png"))));
+    std::filesystem::copy_file(u8(folder.file("frame001.png")), u8(pattern));
+    expectRejected(pattern, MediaErrorKind::Refused, bounded);
 }
 
 TEST_F(BadInputTest, TruncatedClipGivesFewerFramesThatAllDecode) {
     const auto path = folder.file("cut.avi");
     writeClip(path, clipOptions(160, 120, ClipCodec::Mpeg4, 10, 2), 30, Content::Numbered);
     const std::string bytes = readBytes(path);
-    for (const double share : {0.8, 0.5, 0.1}) {
+    for (const double share : {0.8, 0.5}) {
         SCOPED_TRACE(share);
         const auto cut = folder.file("cut" + std::to_string(share) + ".avi");
         writeBytes(cut, bytes.substr(0, static_cast<std::size_t>(bytes.size() * share)));
-        try {
-            VideoDecoder decoder(cut);
-            EXPECT_LT(decoder.frameCount(), 30);
-            // B-frames cut off at the end leave gaps in the numbering near the cut; what is
-            // left still comes in presentation order.
-            int previous = -1;
-            for (std::int64_t i = 0; i < decoder.frameCount(); ++i) {
-                const int number = readFrameNumber(decoder.frame(i));
-                EXPECT_GT(number, previous);
-                previous = number;
-            }
-        } catch (const MediaError&) {
+        VideoDecoder decoder(cut);
+        EXPECT_LT(decoder.frameCount(), 30);
+        EXPECT_GT(decoder.frameCount(), 30 * share - 6);
+        // B-frames cut off at the end leave gaps in the numbering near the cut; what is left
+        // still comes in presentation order.
+        int previous = -1;
+        for (std::int64_t i = 0; i < decoder.frameCount(); ++i) {
+            const int number = readFrameNumber(decoder.frame(i));
+            EXPECT_GT(number, previous);
+            previous = number;
         }
     }
+    // Cut inside the headers: nothing to show.
+    const auto stub = folder.file("stub.avi");
+    writeBytes(stub, bytes.substr(0, 200));
+    expectRejected(stub, MediaErrorKind::Damaged);
 }
 
 }  // namespace

@@ -1,10 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "engine/packed_image.h"
 #include "workfolder/media/clip_writer.h"
@@ -147,6 +150,49 @@ inline void writeWav(const std::string& path) {
     le(samples * 2, 4);
     for (std::uint32_t i = 0; i < samples; ++i) le((i * 97) & 0xFFFF, 2);
     writeBytes(path, b);
+}
+
+// A path as one word for the shell.
+inline std::string shellWord(const std::string& text) {
+    std::string out = "'";
+    for (const char c : text) {
+        if (c == '\'') {
+            out += "'\\''";
+        } else {
+            out += c;
+        }
+    }
+    return out + "'";
+}
+
+// Runs the ffmpeg command line with `arguments` (already quoted for the shell); true when it
+// succeeds.
+inline bool runFfmpeg(const std::string& arguments) {
+    const std::string command = "ffmpeg -v error -nostdin -y " + arguments + " </dev/null";
+    return std::system(command.c_str()) == 0;
+}
+
+// The frames ffmpeg's own command line decodes from `clip`, every frame it decodes once (no
+// frame-rate conversion), with its default automatic rotation, as width × height packed
+// colours. `raw` receives them first; the options go before and after "-i CLIP".
+inline std::vector<engine::PackedImage> ffmpegFrames(const std::string& clip, int width, int height,
+                                                     const std::string& raw,
+                                                     const std::string& outputOptions = "",
+                                                     const std::string& inputOptions = "") {
+    std::vector<engine::PackedImage> frames;
+    if (!runFfmpeg(inputOptions + " -i " + shellWord(clip) + " " + outputOptions +
+                   " -fps_mode passthrough -f rawvideo -pix_fmt rgb0 " + shellWord(raw))) {
+        return frames;
+    }
+    const std::string bytes = readBytes(raw);
+    const std::size_t frameBytes = static_cast<std::size_t>(width) * height * 4;
+    for (std::size_t at = 0; at + frameBytes <= bytes.size(); at += frameBytes) {
+        engine::PackedImage image(width, height);
+        std::memcpy(image.pixels.data(), bytes.data() + at, frameBytes);
+        for (auto& p : image.pixels) p &= 0x00FFFFFF;
+        frames.push_back(std::move(image));
+    }
+    return frames;
 }
 
 }  // namespace strobo::workfolder::media::testing

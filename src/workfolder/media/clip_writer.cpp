@@ -16,7 +16,7 @@ using namespace detail;
 namespace {
 
 MediaError writeError(const std::string& path, const std::string& reason) {
-    return MediaError("動画ファイル「" + path + "」を書き出せません（" + reason + "）。");
+    return MediaError(MediaErrorKind::CannotWrite, path, reason);
 }
 
 struct CodecChoice {

@@ -27,6 +27,10 @@ struct OutputContextFree {
         avformat_free_context(c);
     }
 };
+// A file opened with avio_open2 and handed to a format context as its own input.
+struct IoContextFree {
+    void operator()(AVIOContext* c) const { avio_closep(&c); }
+};
 struct CodecContextFree {
     void operator()(AVCodecContext* c) const { avcodec_free_context(&c); }
 };
@@ -51,6 +55,7 @@ struct DictionaryGuard {
 
 using InputContextPtr = std::unique_ptr<AVFormatContext, InputContextFree>;
 using OutputContextPtr = std::unique_ptr<AVFormatContext, OutputContextFree>;
+using IoContextPtr = std::unique_ptr<AVIOContext, IoContextFree>;
 using CodecContextPtr = std::unique_ptr<AVCodecContext, CodecContextFree>;
 using FramePtr = std::unique_ptr<AVFrame, FrameFree>;
 using PacketPtr = std::unique_ptr<AVPacket, PacketFree>;

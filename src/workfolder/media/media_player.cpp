@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <utility>
 #include <vector>
 
 #include "workfolder/media/video_decoder.h"
@@ -48,6 +49,29 @@ std::optional<std::vector<std::string>> splitWords(const std::string& command) {
     return words;
 }
 
+// An open command: the path in quotes runs from the first quote to the last one, so a file name
+// may hold quotes (aliases and types never do); the words after it are split as usual. Other
+// commands, and an open with an unquoted path, split as usual throughout.
+std::optional<std::vector<std::string>> splitCommand(const std::string& command) {
+    std::size_t i = 0;
+    while (i < command.size() && isBlank(command[i])) ++i;
+    std::size_t end = i;
+    while (end < command.size() && !isBlank(command[end])) ++end;
+    if (lower(command.substr(i, end - i)) != "open") return splitWords(command);
+    std::size_t open = end;
+    while (open < command.size() && isBlank(command[open])) ++open;
+    if (open >= command.size() || command[open] != '"') return splitWords(command);
+    const std::size_t close = command.rfind('"');
+    if (close == open) return std::nullopt;
+    if (close + 1 < command.size() && !isBlank(command[close + 1])) return std::nullopt;
+    auto rest = splitWords(command.substr(close + 1));
+    if (!rest) return std::nullopt;
+    std::vector<std::string> words{command.substr(i, end - i),
+                                   command.substr(open + 1, close - open - 1)};
+    words.insert(words.end(), rest->begin(), rest->end());
+    return words;
+}
+
 // Decimal digits with an optional leading minus; nullopt for anything else or an overflow.
 std::optional<std::int64_t> parseNumber(const std::string& word) {
     std::int64_t value = 0;
@@ -69,8 +93,16 @@ struct MediaPlayer::Device {
     engine::PackedImage current;
 };
 
-MediaPlayer::MediaPlayer() = default;
+MediaPlayer::MediaPlayer() : m_timeLimit(kDefaultMediaTimeLimit) {}
 MediaPlayer::~MediaPlayer() = default;
+
+void MediaPlayer::setStopRequest(std::function<bool()> stopRequested) {
+    m_stopRequested = std::move(stopRequested);
+}
+
+void MediaPlayer::setTimeLimit(std::chrono::milliseconds limit) {
+    m_timeLimit = limit;
+}
 
 void MediaPlayer::setFrameTargetResolver(FrameTargetResolver resolver) {
     m_resolver = std::move(resolver);
@@ -84,6 +116,7 @@ int MediaPlayer::sendString(const std::string& command, std::string* reply,
                             std::size_t replyLength) {
     if (reply != nullptr) reply->clear();
     m_lastErrorDetail.clear();
+    m_lastError.reset();
     std::string full;
     const int code = run(command, &full, replyLength);
     if (reply != nullptr && replyLength > 0) reply->assign(full, 0, replyLength - 1);
@@ -104,6 +137,7 @@ int MediaPlayer::show(Device& device, std::int64_t position) {
             device.current = device.decoder->frame(index);
         } catch (const MediaError& e) {
             m_lastErrorDetail = e.what();
+            m_lastError = e;
             return kMediaReadFailed;
         }
         device.shownIndex = index;
@@ -114,7 +148,7 @@ int MediaPlayer::show(Device& device, std::int64_t position) {
 }
 
 int MediaPlayer::run(const std::string& command, std::string* reply, std::size_t) {
-    const auto parsed = splitWords(command);
+    const auto parsed = splitCommand(command);
     if (!parsed) return kMediaBadParameter;
     const std::vector<std::string>& words = *parsed;
     if (words.empty()) return kMediaUnknownCommand;
@@ -136,11 +170,18 @@ int MediaPlayer::run(const std::string& command, std::string* reply, std::size_t
         if (!alias) return kMediaMissingParameter;
         if (find(*alias) != nullptr || lower(*alias) == "all") return kMediaAliasInUse;
         auto device = std::make_unique<Device>();
+        DecoderOptions options;
+        options.maxWidth = kMaxFrameWidth;
+        options.maxHeight = kMaxFrameHeight;
+        options.enlargeToFit = true;
+        options.timeLimit = m_timeLimit;
+        // Looked up at every call, so a request set after the open still stops its seeks.
+        options.stopRequested = [this] { return m_stopRequested && m_stopRequested(); };
         try {
-            device->decoder = std::make_unique<VideoDecoder>(
-                words[1], DecoderOptions{kMaxFrameWidth, kMaxFrameHeight, 0});
+            device->decoder = std::make_unique<VideoDecoder>(words[1], std::move(options));
         } catch (const MediaError& e) {
             m_lastErrorDetail = e.what();
+            m_lastError = e;
             return kMediaCannotOpen;
         }
         m_devices.emplace(lower(*alias), std::move(device));
@@ -249,6 +290,21 @@ engine::PackedImage MediaPlayer::currentFrame(const std::string& alias) const {
 
 bool MediaPlayer::isOpen(const std::string& alias) const {
     return m_devices.count(lower(alias)) != 0;
+}
+
+VideoRect MediaPlayer::videoRect(const std::string& alias) const {
+    const auto it = m_devices.find(lower(alias));
+    if (it == m_devices.end()) return {};
+    const VideoDecoder& decoder = *it->second->decoder;
+    return {0, 0, decoder.outputWidth(), decoder.outputHeight()};
+}
+
+std::optional<double> MediaPlayer::frameTime(const std::string& alias, std::int64_t index) const {
+    const auto it = m_devices.find(lower(alias));
+    if (it == m_devices.end()) return std::nullopt;
+    const VideoDecoder& decoder = *it->second->decoder;
+    if (index < 0 || index >= decoder.frameCount()) return std::nullopt;
+    return decoder.frameTime(index);
 }
 
 std::int64_t MediaPlayer::decodedPictureCount(const std::string& alias) const {

@@ -1,15 +1,24 @@
 #include "workfolder/media/video_decoder.h"
 
 #include <algorithm>
-#include <chrono>
+#include <cerrno>
 #include <cmath>
+#include <cstdlib>
 #include <filesystem>
 #include <limits>
 #include <optional>
 #include <stdexcept>
+#include <system_error>
 #include <utility>
+#include <vector>
 
 #include "workfolder/media/ffmpeg_handles.h"
+
+extern "C" {
+#include <libavutil/avstring.h>
+#include <libavutil/display.h>
+#include <libavutil/pixdesc.h>
+}
 
 namespace strobo::workfolder::media {
 
@@ -17,19 +26,30 @@ using namespace detail;
 
 namespace {
 
-// Probing a local file takes milliseconds; a file that keeps the prober busy longer is treated
-// as unreadable rather than left to stall the window that asked for it.
-constexpr std::chrono::seconds kProbeTimeLimit{15};
+using Clock = std::chrono::steady_clock;
+
 // A keyframe this many packets ahead is reached by reading and dropping packets, which costs
 // no decoding; one further ahead by a seek in the container.
 constexpr std::int64_t kReadAheadLimit = 512;
+
+// Formats that are descriptions of other files or streams rather than video: reading them
+// would open further files (which io_open refuses anyway, but some open them through a
+// context of their own), wait for a live playlist to grow, or run a script.
+constexpr const char* kRefusedFormats =
+    "hls,dash,concat,imf,image2,vobsub,sdp,rtsp,rtp,avisynth,vapoursynth";
 
 std::filesystem::path nativePath(const std::string& utf8) {
     return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
 }
 
-MediaError openError(const std::string& path, const std::string& reason) {
-    return MediaError("動画ファイル「" + path + "」を開けません（" + reason + "）。");
+// FFmpeg passes the system's errno values through as AVERROR(e); its own codes are tags far
+// outside that range.
+bool isSystemError(int rc) {
+    return rc < 0 && rc > -4096;
+}
+
+std::string systemReason(int rc) {
+    return std::system_category().message(-rc);
 }
 
 struct Keyframe {
@@ -43,6 +63,87 @@ struct FrameTime {
     std::int64_t position;  // of its packet in decode order
 };
 
+// Where a source pixel (x, y) lands on the upright picture: (a·x + c·y, b·x + d·y), shifted
+// back into the picture. Each factor is -1, 0 or 1; the same convention as FFmpeg's display
+// matrix, so the frames come out as `ffmpeg` shows them.
+struct Orientation {
+    int a = 1;
+    int b = 0;
+    int c = 0;
+    int d = 1;
+    bool swapsAxes() const { return a == 0; }
+    bool isIdentity() const { return a == 1 && b == 0 && c == 0 && d == 1; }
+};
+
+// The quarter turn or flip a display matrix stands for; nullopt for any other transformation
+// (a free angle, a shear), which is left alone rather than guessed at.
+std::optional<Orientation> orientationOf(const std::int32_t* matrix) {
+    const double v[4] = {static_cast<double>(matrix[0]), static_cast<double>(matrix[1]),
+                         static_cast<double>(matrix[3]), static_cast<double>(matrix[4])};
+    double scale = 0;
+    for (const double x : v) scale = std::max(scale, std::fabs(x));
+    if (scale <= 0) return std::nullopt;
+    int q[4];
+    for (int i = 0; i < 4; ++i) {
+        const double r = v[i] / scale;
+        q[i] = static_cast<int>(std::lround(r));
+        // About one degree off a right angle still counts as one.
+        if (std::fabs(r - q[i]) > 0.02) return std::nullopt;
+    }
+    const Orientation o{q[0], q[1], q[2], q[3]};
+    const bool straight = o.a != 0 && o.d != 0 && o.b == 0 && o.c == 0;
+    const bool turned = o.a == 0 && o.d == 0 && o.b != 0 && o.c != 0;
+    if (!straight && !turned) return std::nullopt;
+    return o;
+}
+
+// The older "rotate" tag: degrees clockwise.
+std::optional<Orientation> orientationOfTag(const char* text) {
+    char* end = nullptr;
+    const long degrees = std::strtol(text, &end, 10);
+    if (end == text || *end != '\0') return std::nullopt;
+    switch (((degrees % 360) + 360) % 360) {
+        case 0:
+            return Orientation{};
+        case 90:
+            return Orientation{0, 1, -1, 0};
+        case 180:
+            return Orientation{-1, 0, 0, -1};
+        case 270:
+            return Orientation{0, -1, 1, 0};
+        default:
+            return std::nullopt;
+    }
+}
+
+const std::int32_t* displayMatrix(const AVStream* stream) {
+#if LIBAVFORMAT_VERSION_MAJOR >= 61
+    const AVPacketSideData* side =
+        av_packet_side_data_get(stream->codecpar->coded_side_data,
+                                stream->codecpar->nb_coded_side_data, AV_PKT_DATA_DISPLAYMATRIX);
+    if (side == nullptr || side->size < 9 * sizeof(std::int32_t)) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(side->data);
+#else
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    std::size_t size = 0;
+    const std::uint8_t* data = av_stream_get_side_data(stream, AV_PKT_DATA_DISPLAYMATRIX, &size);
+#pragma GCC diagnostic pop
+    if (data == nullptr || size < 9 * sizeof(std::int32_t)) return nullptr;
+    return reinterpret_cast<const std::int32_t*>(data);
+#endif
+}
+
+Orientation streamOrientation(const AVStream* stream) {
+    if (const std::int32_t* matrix = displayMatrix(stream)) {
+        return orientationOf(matrix).value_or(Orientation{});
+    }
+    if (const AVDictionaryEntry* tag = av_dict_get(stream->metadata, "rotate", nullptr, 0)) {
+        return orientationOfTag(tag->value).value_or(Orientation{});
+    }
+    return {};
+}
+
 }  // namespace
 
 void fitWithin(int width, int height, int maxWidth, int maxHeight, int* outWidth, int* outHeight) {
@@ -51,16 +152,29 @@ void fitWithin(int width, int height, int maxWidth, int maxHeight, int* outWidth
         *outHeight = height;
         return;
     }
+    scaleToFit(width, height, maxWidth, maxHeight, outWidth, outHeight);
+}
+
+void scaleToFit(int width, int height, int boxWidth, int boxHeight, int* outWidth, int* outHeight) {
+    if (boxWidth <= 0 || boxHeight <= 0 || (width == boxWidth && height <= boxHeight) ||
+        (height == boxHeight && width <= boxWidth)) {
+        *outWidth = width;
+        *outHeight = height;
+        return;
+    }
     const double scale =
-        std::min(static_cast<double>(maxWidth) / width, static_cast<double>(maxHeight) / height);
-    *outWidth = std::clamp(static_cast<int>(std::lround(width * scale)), 1, maxWidth);
-    *outHeight = std::clamp(static_cast<int>(std::lround(height * scale)), 1, maxHeight);
+        std::min(static_cast<double>(boxWidth) / width, static_cast<double>(boxHeight) / height);
+    *outWidth = std::clamp(static_cast<int>(std::lround(width * scale)), 1, boxWidth);
+    *outHeight = std::clamp(static_cast<int>(std::lround(height * scale)), 1, boxHeight);
 }
 
 struct VideoDecoder::State {
     std::string path;
     DecoderOptions options;
 
+    // The file is opened here and lent to the format context, so that its format can be
+    // checked before any reader starts on it; it outlives the context.
+    IoContextPtr io;
     InputContextPtr format;
     CodecContextPtr codec;
     SwsPtr scaler;
@@ -68,17 +182,36 @@ struct VideoDecoder::State {
     PacketPtr packet = makePacket();
     bool packetPending = false;  // `packet` was read while checking a seek and is still unsent
     int streamIndex = -1;
-    std::chrono::steady_clock::time_point deadline = std::chrono::steady_clock::time_point::max();
+    AVRational timeBase{0, 1};
+    AVRational frameRate{0, 1};
+
+    // The bound of the operation under way, and what the interrupt callback saw.
+    Clock::time_point deadline = Clock::time_point::max();
+    bool stopSeen = false;
+    bool timeSeen = false;
+    bool furtherFileRefused = false;
+    std::string formatName;  // FFmpeg's name for the file's format, once probed
+    std::vector<std::pair<int, int>> declaredSizes;  // per stream, as the headers say
 
     int sourceWidth = 0;
     int sourceHeight = 0;
+    int displayWidth = 0;
+    int displayHeight = 0;
+    Orientation orientation;
+    // swscale's output, before the turn; the delivered size is this with the axes swapped when
+    // the orientation swaps them.
+    int scaledWidth = 0;
+    int scaledHeight = 0;
     int outputWidth = 0;
     int outputHeight = 0;
+    engine::PackedImage staging;
 
-    // From the scan. dts of every packet in decode order; the frames sorted by presentation
-    // time when every packet has a distinct one, else empty.
-    std::vector<std::int64_t> packetDts;
+    // From the scan. The shown frames sorted by presentation time when every one has a
+    // distinct one, else empty; `countedTimes` then holds their sorted decode times when known.
+    std::int64_t packetCount = 0;
+    std::int64_t firstDts = AV_NOPTS_VALUE;
     std::vector<FrameTime> framesByPts;
+    std::vector<std::int64_t> countedTimes;
     std::vector<Keyframe> keyframes;
     std::int64_t frameCount = 0;
     bool byTimestamp = false;
@@ -96,35 +229,158 @@ struct VideoDecoder::State {
     std::int64_t decodedPictures = 0;
     std::int64_t seeks = 0;
 
-    static int interrupt(void* opaque) {
-        auto* self = static_cast<State*>(opaque);
-        return std::chrono::steady_clock::now() > self->deadline ? 1 : 0;
+    // Sets the bound of one operation for its lifetime.
+    class Operation {
+      public:
+        explicit Operation(State& state) : m_state(state) {
+            m_state.stopSeen = false;
+            m_state.timeSeen = false;
+            m_state.deadline = Clock::now() + m_state.options.timeLimit;
+        }
+        ~Operation() { m_state.deadline = Clock::time_point::max(); }
+        Operation(const Operation&) = delete;
+        Operation& operator=(const Operation&) = delete;
+
+      private:
+        State& m_state;
+    };
+
+    MediaError error(MediaErrorKind kind, std::string detail = {}, std::string osReason = {},
+                     std::int64_t frameIndex = -1) const {
+        return MediaError(kind, path, std::move(detail), std::move(osReason), frameIndex);
     }
 
-    void open() {
+    bool mustStop() noexcept {
+        if (options.stopRequested) {
+            bool stop = true;
+            try {
+                stop = options.stopRequested();
+            } catch (...) {
+                // A caller's check that fails cannot say "go on".
+            }
+            if (stop) {
+                stopSeen = true;
+                return true;
+            }
+        }
+        if (Clock::now() > deadline) {
+            timeSeen = true;
+            return true;
+        }
+        return false;
+    }
+
+    static int interrupt(void* opaque) noexcept {
+        return static_cast<State*>(opaque)->mustStop() ? 1 : 0;
+    }
+
+    // Any file the reader wants besides the clip: a segment, a referenced track, the next
+    // picture of a pattern.
+    static int refuseFurtherFile(AVFormatContext* context, AVIOContext**, const char*, int,
+                                 AVDictionary**) {
+        static_cast<State*>(context->opaque)->furtherFileRefused = true;
+        return AVERROR(EPERM);
+    }
+
+    // Throws for a stop, a timeout or a refused further file seen during the FFmpeg call that
+    // just failed or returned.
+    void throwIfStopped() const {
+        if (stopSeen) throw error(MediaErrorKind::Interrupted);
+        if (timeSeen) throw error(MediaErrorKind::TimedOut);
+        if (furtherFileRefused) {
+            throw error(MediaErrorKind::Refused, formatName);
+        }
+    }
+
+    void checkpoint() {
+        if (mustStop()) throwIfStopped();
+    }
+
+    [[noreturn]] void fail(MediaErrorKind kind, int rc) const {
+        throwIfStopped();
+        // The system's own reasons for not reading a file; other errno values (EINVAL above
+        // all) are what readers return for data they cannot make sense of.
+        switch (isSystemError(rc) ? -rc : 0) {
+            case ENOENT:
+                throw error(MediaErrorKind::NotFound, {}, systemReason(rc));
+            case EISDIR:
+                throw error(MediaErrorKind::NotAFile, {}, systemReason(rc));
+            case EACCES:
+            case EPERM:
+            case EIO:
+            case ENXIO:
+            case ENODEV:
+            case EBADF:
+            case ESTALE:
+            case ETIMEDOUT:
+                throw error(MediaErrorKind::Unreadable, {}, systemReason(rc));
+            default:
+                throw error(kind, errorString(rc));
+        }
+    }
+
+    void closeReader() {
         format.reset();
+        io.reset();
         codec.reset();
         packetPending = false;
+    }
+
+    void openFile() {
+        closeReader();
+        furtherFileRefused = false;
+        const std::string url = fileUrl(path);
+        const AVIOInterruptCB callback{&State::interrupt, this};
+
+        DictionaryGuard ioOptions;
+        // Only the local file itself: no name is taken for a network or device address.
+        av_dict_set(&ioOptions.dictionary, "protocol_whitelist", "file", 0);
+        AVIOContext* rawIo = nullptr;
+        int rc = avio_open2(&rawIo, url.c_str(), AVIO_FLAG_READ, &callback, &ioOptions.dictionary);
+        if (rc < 0) fail(MediaErrorKind::Unreadable, rc);
+        io.reset(rawIo);
+        if (avio_size(io.get()) == 0) throw error(MediaErrorKind::Damaged, "0 bytes");
+
+        const AVInputFormat* inputFormat = nullptr;
+        rc = av_probe_input_buffer2(io.get(), &inputFormat, url.c_str(), nullptr, 0, 0);
+        if (rc < 0 || inputFormat == nullptr) fail(MediaErrorKind::Unsupported, rc);
+        // Below this FFmpeg went by the name alone: the content is nothing it knows, so a
+        // failure to read it is no sign of damage.
+        const bool recognised = rc >= AVPROBE_SCORE_EXTENSION;
+        formatName = inputFormat->name;
+        if (inputFormat->long_name != nullptr) {
+            formatName += " (" + std::string(inputFormat->long_name) + ")";
+        }
+        if (av_match_list(inputFormat->name, kRefusedFormats, ',') > 0) {
+            throw error(MediaErrorKind::Refused, formatName);
+        }
 
         AVFormatContext* raw = avformat_alloc_context();
         if (raw == nullptr) throw std::bad_alloc();
-        raw->interrupt_callback.callback = &State::interrupt;
-        raw->interrupt_callback.opaque = this;
+        raw->pb = io.get();
+        raw->flags |= AVFMT_FLAG_CUSTOM_IO;
+        raw->interrupt_callback = callback;
+        raw->opaque = this;
+        raw->io_open = &State::refuseFurtherFile;
         DictionaryGuard formatOptions;
-        // Only the local file itself: a playlist-like file must not make FFmpeg fetch anything.
         av_dict_set(&formatOptions.dictionary, "protocol_whitelist", "file", 0);
-        deadline = std::chrono::steady_clock::now() + kProbeTimeLimit;
-        int rc =
-            avformat_open_input(&raw, fileUrl(path).c_str(), nullptr, &formatOptions.dictionary);
-        if (rc < 0) {
-            deadline = std::chrono::steady_clock::time_point::max();
-            throw openError(path, rc == AVERROR_EXIT ? "読み込みに時間がかかりすぎます"
-                                                     : "動画として読めません: " + errorString(rc));
-        }
+        // avformat_open_input frees the context when it fails.
+        rc = avformat_open_input(&raw, url.c_str(), inputFormat, &formatOptions.dictionary);
+        if (rc < 0) fail(recognised ? MediaErrorKind::Damaged : MediaErrorKind::Unsupported, rc);
         format.reset(raw);
+        // The sizes the headers declare; the stream info forgets a size no decoder accepts.
+        declaredSizes.clear();
+        for (unsigned i = 0; i < format->nb_streams; ++i) {
+            const AVCodecParameters* par = format->streams[i]->codecpar;
+            declaredSizes.emplace_back(par->width, par->height);
+        }
         rc = avformat_find_stream_info(format.get(), nullptr);
-        deadline = std::chrono::steady_clock::time_point::max();
-        if (rc < 0) throw openError(path, "内容を読み取れません: " + errorString(rc));
+        if (rc < 0) fail(recognised ? MediaErrorKind::Damaged : MediaErrorKind::Unsupported, rc);
+        throwIfStopped();
+    }
+
+    void open() {
+        openFile();
 
         streamIndex = -1;
         for (unsigned i = 0; i < format->nb_streams; ++i) {
@@ -137,32 +393,74 @@ struct VideoDecoder::State {
                 format->streams[i]->discard = AVDISCARD_ALL;
             }
         }
-        if (streamIndex < 0) throw openError(path, "映像がありません");
-        const AVCodecParameters* par = format->streams[streamIndex]->codecpar;
-        if (par->width <= 0 || par->height <= 0 || par->width > kMaxVideoDimension ||
-            par->height > kMaxVideoDimension) {
-            throw openError(path, "映像の大きさ " + std::to_string(par->width) + "×" +
-                                      std::to_string(par->height) + " は扱えません");
+        if (streamIndex < 0) throw error(MediaErrorKind::NotVideo);
+        AVStream* stream = format->streams[streamIndex];
+        const AVCodecParameters* par = stream->codecpar;
+        const auto [declaredWidth, declaredHeight] = declaredSizes[streamIndex];
+        for (const auto& [width, height] :
+             {std::pair(declaredWidth, declaredHeight), std::pair(par->width, par->height)}) {
+            if (width > kMaxVideoDimension || height > kMaxVideoDimension) {
+                throw error(MediaErrorKind::TooLarge,
+                            std::to_string(width) + "x" + std::to_string(height));
+            }
+        }
+        if (par->width <= 0 || par->height <= 0) {
+            throw error(MediaErrorKind::Damaged,
+                        "size " + std::to_string(par->width) + "x" + std::to_string(par->height));
         }
         const AVCodec* decoder = avcodec_find_decoder(par->codec_id);
-        if (decoder == nullptr) throw openError(path, "対応していない圧縮形式です");
+        if (decoder == nullptr) {
+            throw error(MediaErrorKind::Unsupported,
+                        std::string("codec ") + avcodec_get_name(par->codec_id));
+        }
         codec.reset(avcodec_alloc_context3(decoder));
         if (!codec) throw std::bad_alloc();
-        if (avcodec_parameters_to_context(codec.get(), par) < 0) {
-            throw openError(path, "圧縮形式の設定を読めません");
-        }
-        codec->pkt_timebase = format->streams[streamIndex]->time_base;
+        int rc = avcodec_parameters_to_context(codec.get(), par);
+        if (rc < 0) fail(MediaErrorKind::Unsupported, rc);
+        timeBase = stream->time_base;
+        frameRate = stream->avg_frame_rate.num > 0 && stream->avg_frame_rate.den > 0
+                        ? stream->avg_frame_rate
+                        : stream->r_frame_rate;
+        codec->pkt_timebase = stream->time_base;
+        // Frame and slice threads give the same pictures as one thread, sooner.
         codec->thread_count = options.threads;
         codec->thread_type = FF_THREAD_FRAME | FF_THREAD_SLICE;
         codec->max_pixels = static_cast<std::int64_t>(kMaxVideoDimension) * kMaxVideoDimension;
         rc = avcodec_open2(codec.get(), decoder, nullptr);
-        if (rc < 0) throw openError(path, "復号器を開けません: " + errorString(rc));
+        if (rc < 0) fail(MediaErrorKind::Unsupported, rc);
 
         sourceWidth = par->width;
         sourceHeight = par->height;
-        fitWithin(sourceWidth, sourceHeight, options.maxWidth, options.maxHeight, &outputWidth,
-                  &outputHeight);
+        measure(stream);
         resetReading(0);
+    }
+
+    // The display size (pixel aspect, then turn) and the sizes swscale and frame() deliver.
+    void measure(AVStream* stream) {
+        int width = sourceWidth;
+        const AVRational aspect = av_guess_sample_aspect_ratio(format.get(), stream, nullptr);
+        if (aspect.num > 0 && aspect.den > 0) {
+            const double stretched = static_cast<double>(sourceWidth) * aspect.num / aspect.den;
+            // An absurd ratio is a broken header, not a picture to stretch tenfold.
+            if (stretched >= sourceWidth / 8.0 && stretched <= sourceWidth * 8.0 &&
+                stretched <= kMaxVideoDimension) {
+                width = std::max(1, static_cast<int>(std::lround(stretched)));
+            }
+        }
+        int height = sourceHeight;
+        orientation = streamOrientation(stream);
+        if (orientation.swapsAxes()) std::swap(width, height);
+        displayWidth = width;
+        displayHeight = height;
+        if (options.enlargeToFit) {
+            scaleToFit(width, height, options.maxWidth, options.maxHeight, &outputWidth,
+                       &outputHeight);
+        } else {
+            fitWithin(width, height, options.maxWidth, options.maxHeight, &outputWidth,
+                      &outputHeight);
+        }
+        scaledWidth = orientation.swapsAxes() ? outputHeight : outputWidth;
+        scaledHeight = orientation.swapsAxes() ? outputWidth : outputHeight;
     }
 
     void resetReading(std::int64_t position) {
@@ -181,8 +479,12 @@ struct VideoDecoder::State {
             return true;
         }
         for (;;) {
+            checkpoint();
             av_packet_unref(packet.get());
-            if (av_read_frame(format.get(), packet.get()) < 0) return false;
+            if (av_read_frame(format.get(), packet.get()) < 0) {
+                throwIfStopped();
+                return false;
+            }
             if (packet->stream_index == streamIndex && packet->size > 0 &&
                 !(packet->flags & AV_PKT_FLAG_CORRUPT)) {
                 return true;
@@ -191,54 +493,86 @@ struct VideoDecoder::State {
     }
 
     void scan() {
-        std::vector<std::int64_t> pts;
+        std::int64_t furthest = 0;
         bool everyPts = true;
+        bool everyDts = true;
+        std::int64_t shown = 0;
+        packetCount = 0;
         while (readPacket()) {
-            const std::int64_t position = static_cast<std::int64_t>(packetDts.size());
-            packetDts.push_back(packet->dts);
-            pts.push_back(packet->pts);
-            everyPts = everyPts && packet->pts != AV_NOPTS_VALUE;
+            const std::int64_t position = packetCount++;
+            if (position == 0) firstDts = packet->dts;
             if (packet->flags & AV_PKT_FLAG_KEY) {
                 keyframes.push_back({position, packet->pts, packet->dts});
             }
+            // A long file may take a while to read through; only a reader that stops getting
+            // further into it is stuck.
+            const std::int64_t reached = avio_tell(format->pb);
+            if (reached > furthest) {
+                furthest = reached;
+                deadline = Clock::now() + options.timeLimit;
+            }
+            // Decoded for the frames after it, but cut away by the edit list: never shown.
+            if (packet->flags & AV_PKT_FLAG_DISCARD) continue;
+            ++shown;
+            everyPts = everyPts && packet->pts != AV_NOPTS_VALUE;
+            everyDts = everyDts && packet->dts != AV_NOPTS_VALUE;
+            if (everyPts) framesByPts.push_back({packet->pts, position});
+            if (everyDts) countedTimes.push_back(packet->dts);
         }
         av_packet_unref(packet.get());
-        frameCount = static_cast<std::int64_t>(packetDts.size());
-        if (frameCount == 0) throw openError(path, "フレームがありません");
+        frameCount = shown;
+        if (frameCount == 0) throw error(MediaErrorKind::NoFrames);
 
         if (everyPts) {
-            framesByPts.reserve(pts.size());
-            for (std::size_t i = 0; i < pts.size(); ++i) {
-                framesByPts.push_back({pts[i], static_cast<std::int64_t>(i)});
-            }
             std::sort(framesByPts.begin(), framesByPts.end(),
                       [](const FrameTime& a, const FrameTime& b) { return a.pts < b.pts; });
-            const bool distinct = std::adjacent_find(framesByPts.begin(), framesByPts.end(),
-                                                     [](const FrameTime& a, const FrameTime& b) {
-                                                         return a.pts == b.pts;
-                                                     }) == framesByPts.end();
-            byTimestamp = distinct;
+            byTimestamp = std::adjacent_find(framesByPts.begin(), framesByPts.end(),
+                                             [](const FrameTime& a, const FrameTime& b) {
+                                                 return a.pts == b.pts;
+                                             }) == framesByPts.end();
         }
-        if (!byTimestamp) {
-            framesByPts.clear();
-            framesByPts.shrink_to_fit();
-        }
+        if (byTimestamp || !everyDts) countedTimes.clear();
+        std::sort(countedTimes.begin(), countedTimes.end());
+        countedTimes.shrink_to_fit();
+        if (!byTimestamp) framesByPts.clear();
+        framesByPts.shrink_to_fit();
         rewind();
+    }
+
+    double frameTime(std::int64_t index) const {
+        if (index < 0 || index >= frameCount) throw outOfRange(index);
+        const auto seconds = [this](std::int64_t ticks) {
+            return static_cast<double>(ticks) * timeBase.num / timeBase.den;
+        };
+        if (byTimestamp) {
+            return seconds(framesByPts[static_cast<std::size_t>(index)].pts -
+                           framesByPts.front().pts);
+        }
+        if (!countedTimes.empty()) {
+            return seconds(countedTimes[static_cast<std::size_t>(index)] - countedTimes.front());
+        }
+        if (frameRate.num <= 0 || frameRate.den <= 0) return 0;
+        return static_cast<double>(index) * frameRate.den / frameRate.num;
+    }
+
+    std::out_of_range outOfRange(std::int64_t index) const {
+        return std::out_of_range("frame index " + std::to_string(index) + " outside 0.." +
+                                 std::to_string(frameCount - 1));
     }
 
     // Back to the first packet; reopens the file when the container cannot seek there.
     void rewind() {
         ++seeks;
         bool atStart = false;
-        if (!packetDts.empty() && packetDts.front() != AV_NOPTS_VALUE &&
-            av_seek_frame(format.get(), streamIndex, packetDts.front(), AVSEEK_FLAG_BACKWARD) >=
-                0) {
+        if (firstDts != AV_NOPTS_VALUE &&
+            av_seek_frame(format.get(), streamIndex, firstDts, AVSEEK_FLAG_BACKWARD) >= 0) {
             packetPending = false;
             if (readPacket()) {
                 packetPending = true;
-                atStart = packet->dts == packetDts.front();
+                atStart = packet->dts == firstDts;
             }
         }
+        throwIfStopped();
         if (atStart) {
             avcodec_flush_buffers(codec.get());
             resetReading(0);
@@ -282,6 +616,7 @@ struct VideoDecoder::State {
                 break;
             }
         }
+        throwIfStopped();
         rewind();
     }
 
@@ -300,7 +635,7 @@ struct VideoDecoder::State {
     }
 
     // Decodes until the decoder gives a picture; false at the end of the stream.
-    bool nextPicture() {
+    bool nextPicture(std::int64_t wanted) {
         for (;;) {
             int rc = avcodec_receive_frame(codec.get(), frame.get());
             if (rc == 0) {
@@ -312,8 +647,7 @@ struct VideoDecoder::State {
                 return false;
             }
             if (rc != AVERROR(EAGAIN)) {
-                throw MediaError("動画ファイル「" + path + "」を復号できません（" +
-                                 errorString(rc) + "）。");
+                throw error(MediaErrorKind::Damaged, errorString(rc), {}, wanted);
             }
             if (draining) {
                 drained = true;
@@ -331,65 +665,116 @@ struct VideoDecoder::State {
         }
     }
 
-    engine::PackedImage convert() {
+    engine::PackedImage convert(std::int64_t index) {
         if (frame->width <= 0 || frame->height <= 0 || frame->width > kMaxVideoDimension ||
             frame->height > kMaxVideoDimension) {
-            throw MediaError("動画ファイル「" + path + "」のフレームの大きさが不正です。");
+            throw error(
+                MediaErrorKind::Damaged,
+                "picture " + std::to_string(frame->width) + "x" + std::to_string(frame->height), {},
+                index);
         }
-        AVPixelFormat format = static_cast<AVPixelFormat>(frame->format);
+        AVPixelFormat pixelFormat = static_cast<AVPixelFormat>(frame->format);
         bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
         // The "J" formats are the plain ones with full-range levels; swscale wants the range
         // said explicitly rather than implied by the format.
-        switch (format) {
+        switch (pixelFormat) {
             case AV_PIX_FMT_YUVJ420P:
-                format = AV_PIX_FMT_YUV420P;
+                pixelFormat = AV_PIX_FMT_YUV420P;
                 fullRange = true;
                 break;
             case AV_PIX_FMT_YUVJ422P:
-                format = AV_PIX_FMT_YUV422P;
+                pixelFormat = AV_PIX_FMT_YUV422P;
                 fullRange = true;
                 break;
             case AV_PIX_FMT_YUVJ444P:
-                format = AV_PIX_FMT_YUV444P;
+                pixelFormat = AV_PIX_FMT_YUV444P;
                 fullRange = true;
                 break;
             case AV_PIX_FMT_YUVJ440P:
-                format = AV_PIX_FMT_YUV440P;
+                pixelFormat = AV_PIX_FMT_YUV440P;
                 fullRange = true;
                 break;
             case AV_PIX_FMT_YUVJ411P:
-                format = AV_PIX_FMT_YUV411P;
+                pixelFormat = AV_PIX_FMT_YUV411P;
                 fullRange = true;
                 break;
             default:
                 break;
         }
-        scaler.reset(sws_getCachedContext(scaler.release(), frame->width, frame->height, format,
-                                          outputWidth, outputHeight, packedColorPixelFormat(),
-                                          SWS_BICUBIC, nullptr, nullptr, nullptr));
+        scaler.reset(sws_getCachedContext(
+            scaler.release(), frame->width, frame->height, pixelFormat, scaledWidth, scaledHeight,
+            packedColorPixelFormat(), SWS_BICUBIC, nullptr, nullptr, nullptr));
         if (!scaler) {
-            throw MediaError("動画ファイル「" + path + "」の画素形式を変換できません。");
+            throw error(
+                MediaErrorKind::Unsupported,
+                std::string("pixel format ") +
+                    (av_get_pix_fmt_name(pixelFormat) ? av_get_pix_fmt_name(pixelFormat) : "?"),
+                {}, index);
         }
-        // HD material is normally BT.709; unmarked video keeps swscale's BT.601 default.
-        const int matrix = frame->colorspace == AVCOL_SPC_BT709 ? SWS_CS_ITU709 : SWS_CS_DEFAULT;
+        // The matrix the clip is marked with (BT.709 for HD, BT.2020 for phones' HDR video),
+        // as ffmpeg's scaler picks it; unmarked video keeps swscale's BT.601 default. swscale
+        // numbers the matrices as FFmpeg's colour spaces, YCgCo (8) aside.
+        int matrix = frame->colorspace;
+        if (matrix < AVCOL_SPC_BT709 || matrix > AVCOL_SPC_BT2020_CL || matrix == AVCOL_SPC_YCGCO) {
+            matrix = SWS_CS_DEFAULT;
+        }
         sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        const bool turn = !orientation.isIdentity();
         engine::PackedImage image(outputWidth, outputHeight);
-        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(image.pixels.data()), nullptr,
+        engine::PackedImage& target = turn ? staging : image;
+        if (target.width != scaledWidth || target.height != scaledHeight) {
+            target = engine::PackedImage(scaledWidth, scaledHeight);
+        }
+        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(target.pixels.data()), nullptr,
                                    nullptr, nullptr};
-        int strides[4] = {outputWidth * 4, 0, 0, 0};
+        int strides[4] = {scaledWidth * 4, 0, 0, 0};
         sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
         // The fourth byte is padding in the source format; the packed colour wants it zero.
-        for (auto& p : image.pixels) p &= 0x00FFFFFF;
+        if (!turn) {
+            for (auto& p : image.pixels) p &= 0x00FFFFFF;
+            return image;
+        }
+        turnInto(staging, image);
         return image;
     }
 
-    engine::PackedImage frameAt(std::int64_t index) {
-        if (index < 0 || index >= frameCount) {
-            throw std::out_of_range("frame index " + std::to_string(index) + " outside 0.." +
-                                    std::to_string(frameCount - 1));
+    // Puts every pixel of `from` where the orientation sends it in `to`, clearing the padding.
+    void turnInto(const engine::PackedImage& from, engine::PackedImage& to) const {
+        const Orientation& o = orientation;
+        const std::int64_t w = from.width;
+        const std::int64_t h = from.height;
+        const std::int64_t x0 = (o.a < 0 ? w - 1 : 0) + (o.c < 0 ? h - 1 : 0);
+        const std::int64_t y0 = (o.b < 0 ? w - 1 : 0) + (o.d < 0 ? h - 1 : 0);
+        const std::int64_t stride = to.width;
+        const std::int64_t step = o.b * stride + o.a;  // moving one pixel right in `from`
+        for (std::int64_t y = 0; y < h; ++y) {
+            const engine::PackedColor* source = from.row(static_cast<int>(y));
+            std::int64_t at = (y0 + o.d * y) * stride + (x0 + o.c * y);
+            for (std::int64_t x = 0; x < w; ++x, at += step) {
+                to.pixels[static_cast<std::size_t>(at)] = source[x] & 0x00FFFFFF;
+            }
         }
+    }
+
+    engine::PackedImage frameAt(std::int64_t index) {
+        if (index < 0 || index >= frameCount) throw outOfRange(index);
         if (index == cachedIndex) return cached;
+        Operation operation(*this);
+        try {
+            return seekAndDecode(index);
+        } catch (const MediaError& e) {
+            // Stopped part-way, the reader may sit anywhere in the file; the next call starts
+            // from a fresh one.
+            if (e.kind() == MediaErrorKind::Interrupted || e.kind() == MediaErrorKind::TimedOut) {
+                closeReader();
+                cachedIndex = -1;
+            }
+            throw;
+        }
+    }
+
+    engine::PackedImage seekAndDecode(std::int64_t index) {
         // A reopen that failed half-way left nothing to read from; try again, and report.
         if (!format || !codec) {
             open();
@@ -419,35 +804,43 @@ struct VideoDecoder::State {
     }
 
     engine::PackedImage decodeUntil(std::int64_t index) {
-        while (nextPicture()) {
+        while (nextPicture(index)) {
             const auto shown = presentationIndex();
             if (!shown) continue;
             lastDelivered = *shown;
             // A picture the decoder never gives (damaged data) is stood in for by the next.
             if (*shown >= index) {
-                cached = convert();
+                cached = convert(index);
                 cachedIndex = index;
                 return cached;
             }
         }
-        throw MediaError("動画ファイル「" + path + "」のフレーム " + std::to_string(index) +
-                         " を読めません。");
+        throw error(MediaErrorKind::Damaged, {}, {}, index);
     }
 };
 
 VideoDecoder::VideoDecoder(const std::string& path, DecoderOptions options)
     : m_path(path), m_state(std::make_unique<State>()) {
-    std::error_code ec;
-    const auto native = nativePath(path);
-    if (!std::filesystem::exists(native, ec)) {
-        throw MediaError("動画ファイル「" + path + "」が見つかりません。");
-    }
-    // A pipe or device would block the reader forever; only plain files are clips.
-    if (!std::filesystem::is_regular_file(native, ec)) {
-        throw openError(path, "通常のファイルではありません");
-    }
     m_state->path = path;
-    m_state->options = options;
+    m_state->options = std::move(options);
+    std::error_code ec;
+    const auto status = std::filesystem::status(nativePath(path), ec);
+    // Only plain files are clips: a pipe or device would keep the reader waiting for data.
+    switch (status.type()) {
+        case std::filesystem::file_type::regular:
+            break;
+        case std::filesystem::file_type::not_found:
+            throw m_state->error(MediaErrorKind::NotFound);
+        case std::filesystem::file_type::directory:
+            throw m_state->error(MediaErrorKind::NotAFile);
+        case std::filesystem::file_type::fifo:
+            throw m_state->error(MediaErrorKind::Fifo);
+        case std::filesystem::file_type::none:
+            throw m_state->error(MediaErrorKind::Unreadable, {}, ec.message());
+        default:
+            throw m_state->error(MediaErrorKind::Device);
+    }
+    State::Operation operation(*m_state);
     m_state->open();
     m_state->scan();
     m_state->seeks = 0;
@@ -464,11 +857,20 @@ int VideoDecoder::sourceWidth() const {
 int VideoDecoder::sourceHeight() const {
     return m_state->sourceHeight;
 }
+int VideoDecoder::displayWidth() const {
+    return m_state->displayWidth;
+}
+int VideoDecoder::displayHeight() const {
+    return m_state->displayHeight;
+}
 int VideoDecoder::outputWidth() const {
     return m_state->outputWidth;
 }
 int VideoDecoder::outputHeight() const {
     return m_state->outputHeight;
+}
+double VideoDecoder::frameTime(std::int64_t index) const {
+    return m_state->frameTime(index);
 }
 std::int64_t VideoDecoder::decodedPictureCount() const {
     return m_state->decodedPictures;

@@ -1,6 +1,8 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -14,17 +16,39 @@ namespace strobo::workfolder::media {
 // hostile header rather than a real clip.
 inline constexpr int kMaxVideoDimension = 16384;
 
+// How long one open, scan or frame() may take unless the caller says otherwise. A local clip
+// needs a small part of it; a file that keeps the reader busy longer is given up.
+inline constexpr std::chrono::milliseconds kDefaultMediaTimeLimit{20000};
+
 struct DecoderOptions {
     // When both are positive, frames larger than this box are scaled down to fit it, keeping
-    // their aspect ratio; smaller frames keep their size.
+    // their aspect ratio; smaller frames keep their size unless enlargeToFit is set.
     int maxWidth = 0;
     int maxHeight = 0;
-    // Decoder threads; 0 lets FFmpeg choose.
+    // Decoder threads; 0 lets FFmpeg choose. The pictures are the same whatever the number.
     int threads = 0;
+    // With a box given, frames smaller than it are enlarged to fit it as well.
+    bool enlargeToFit = false;
+    // Each open (with its scan) and each frame() fails with MediaErrorKind::TimedOut when it
+    // takes longer; the scan of a long file counts from the last new part of the file read.
+    std::chrono::milliseconds timeLimit = kDefaultMediaTimeLimit;
+    // Asked often while opening, scanning, seeking and decoding, on the calling thread; when it
+    // returns true the operation stops at once with MediaErrorKind::Interrupted. The decoder
+    // stays usable: the next frame() starts afresh.
+    std::function<bool()> stopRequested;
 };
 
-// Reads the frames of the first video stream of any file FFmpeg can read, addressed by their
-// position in presentation order, counted from 0.
+// Reads the frames of the first video stream of any plain local file FFmpeg can read, addressed
+// by their position in presentation order, counted from 0.
+//
+// The frames are those a player shows: frames an MP4 edit list cuts away are decoded where
+// needed but never counted or delivered, so frame k is the (k+1)-th picture `ffmpeg -i CLIP
+// -fps_mode passthrough DIR/%d.bmp` writes. Every frame comes upright (a stored display
+// rotation or flip applied) and with square pixels (non-square ones stretched to the display
+// aspect), then fitted into the box the options give.
+//
+// Only the file itself is read: playlists, file lists and image patterns, which would read
+// other files or wait for more data, are refused, as are folders, pipes and devices.
 //
 // Opening scans the packets of the video stream once without decoding them. The scan gives the
 // exact frame count whatever the header claims (AVI headers are often missing or wrong), and the
@@ -40,8 +64,9 @@ struct DecoderOptions {
 // start of the stream is frame n, and going backward restarts from the first frame.
 class VideoDecoder {
   public:
-    // Throws MediaError for a missing or unreadable file, a file without video, a video without
-    // frames and dimensions of 0 or above kMaxVideoDimension.
+    // Throws MediaError for a missing, unreadable or refused file, a file without video, a
+    // video without frames, dimensions of 0 or above kMaxVideoDimension, a stop request and an
+    // open that takes longer than the time limit.
     explicit VideoDecoder(const std::string& path, DecoderOptions options = {});
     ~VideoDecoder();
     VideoDecoder(const VideoDecoder&) = delete;
@@ -49,11 +74,18 @@ class VideoDecoder {
 
     const std::string& path() const { return m_path; }
     std::int64_t frameCount() const;
-    // The size of the stored pictures, and the size frame() delivers.
+    // The size of the stored pictures; the size they are shown at, upright and with square
+    // pixels; and the size frame() delivers, the display size fitted into the options' box.
     int sourceWidth() const;
     int sourceHeight() const;
+    int displayWidth() const;
+    int displayHeight() const;
     int outputWidth() const;
     int outputHeight() const;
+    // When frame `index` is shown, in seconds after the first frame (frameTime(0) is 0), from
+    // the stream's own timestamps; from the frame rate for streams without them. Throws
+    // std::out_of_range for an index outside the clip.
+    double frameTime(std::int64_t index) const;
     // How many pictures the decoder has delivered since opening, wanted or skipped; lets tests
     // and benchmarks see that sequential reading decodes each frame once.
     std::int64_t decodedPictureCount() const;
@@ -61,7 +93,8 @@ class VideoDecoder {
     std::int64_t seekCount() const;
 
     // The frame at index 0..frameCount()-1. Throws std::out_of_range for other indexes and
-    // MediaError when the file cannot be decoded there.
+    // MediaError when the file cannot be decoded there, the time limit passes or a stop is
+    // requested.
     engine::PackedImage frame(std::int64_t index);
 
   private:
@@ -73,5 +106,7 @@ class VideoDecoder {
 // The size a width × height picture gets when scaled down to fit maxWidth × maxHeight with its
 // aspect ratio kept; pictures that already fit keep their size. Never below 1 × 1.
 void fitWithin(int width, int height, int maxWidth, int maxHeight, int* outWidth, int* outHeight);
+// The same, but smaller pictures are enlarged until they touch the box's sides too.
+void scaleToFit(int width, int height, int boxWidth, int boxHeight, int* outWidth, int* outHeight);
 
 }  // namespace strobo::workfolder::media
