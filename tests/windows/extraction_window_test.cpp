@@ -31,8 +31,8 @@ using engine::PackedImage;
 
 namespace {
 
-constexpr int kClipWidth = 96;
-constexpr int kClipHeight = 64;
+constexpr int kClipWidth = 640;
+constexpr int kClipHeight = 48;
 
 QProgressDialog* progressDialog() {
     for (QWidget* w : QApplication::topLevelWidgets()) {

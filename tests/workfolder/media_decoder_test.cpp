@@ -12,7 +12,7 @@
 
 #include "media_test_clips.h"
 #include "workfolder/media/video_decoder.h"
-#include "workfolder/platform_services.h"
+#include "workfolder/failure.h"
 
 namespace strobo::workfolder::media {
 namespace {

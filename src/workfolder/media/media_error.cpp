@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "workfolder/platform_services.h"
+#include "workfolder/failure.h"
 
 namespace strobo::workfolder::media {
 
