@@ -5,6 +5,8 @@
 
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
+#include "stages/extraction/frame_facts.h"
+#include "stages/extraction/frame_facts.h"
 #include "workfolder/file_names.h"
 #include "workfolder/numbers.h"
 
@@ -123,6 +125,8 @@ FinishResult deleteFrameFiles(wf::FileServices& files, std::string_view folder,
             result.failures.push_back(error.failure());
         }
     }
+    // The facts describe the frame files, and go with them.
+    removeFrameFacts(frameFactsFile(folder));
     return result;
 }
 

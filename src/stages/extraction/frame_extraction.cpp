@@ -80,6 +80,17 @@ ExtractionResult FrameExtraction::run(const std::string& clipPath, const std::st
         return result;
     }
     result.opened = true;
+    // Earlier facts describe earlier frame files; the new ones are kept before the first frame so
+    // that no frame file stands without them.
+    removeFrameFacts(frameFactsFileFromPrefix(framePrefix));
+    if (const auto facts = m_surface.frameFacts(result.frameCount)) {
+        try {
+            writeFrameFacts(frameFactsFileFromPrefix(framePrefix), *facts);
+        } catch (const wf::FailureError& error) {
+            result.failure = error.failure();
+            return result;
+        }
+    }
     extractFrames(clipPath, framePrefix, progress, result);
     return result;
 }

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/packed_image.h"
+#include "stages/extraction/frame_facts.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
 #include "workfolder/file_services.h"
@@ -31,6 +32,11 @@ class PlaybackSurface {
     virtual std::uint64_t videoWindowHandle() = 0;
     // The playback picture exactly as it shows now.
     virtual engine::PackedImage capturePlayback() = 0;
+    // What frame files 1 to frameCount will show, once the clip is open and drawn; nothing when
+    // the surface cannot tell (then no facts are kept beside the frame files).
+    virtual std::optional<FrameFacts> frameFacts(std::int32_t /*frameCount*/) const {
+        return std::nullopt;
+    }
 };
 
 struct ExtractionResult {

@@ -1,5 +1,7 @@
 #include "stages/extraction/media_playback.h"
 
+#include <algorithm>
+
 #include "stages/extraction/playback_picture.h"
 #include "workfolder/file_names.h"
 #include "workfolder/media/media_player.h"
@@ -32,6 +34,27 @@ int MediaPlayback::sendMediaCommand(const std::string& command, std::string* rep
 std::string MediaPlayback::mediaFailure(int code) const {
     const std::string& detail = m_player->lastErrorDetail();
     return detail.empty() ? media::MediaPlayer::errorText(code) : detail;
+}
+
+std::optional<FrameFacts> MediaPlayback::frameFacts(std::int32_t frameCount) const {
+    const media::VideoRect video = m_player->videoRect(kClipAlias);
+    const media::VideoRect clip = m_player->clipSize(kClipAlias);
+    if (video.isEmpty() || clip.isEmpty()) return std::nullopt;
+    FrameFacts facts;
+    const int left = kSunkenBorderWidth + video.x;
+    const int top = kSunkenBorderWidth + video.y;
+    facts.videoArea = {left, top, std::min(video.width, kPlaybackWidth - left),
+                       std::min(video.height, kPlaybackHeight - top)};
+    facts.clipWidth = clip.width;
+    facts.clipHeight = clip.height;
+    facts.frameTimes.reserve(static_cast<std::size_t>(std::max(frameCount, 0)));
+    // Frame file i shows position i; the position one past the last frame shows the last frame.
+    for (std::int32_t i = 1; i <= frameCount; ++i) {
+        const auto t = m_player->frameTime(kClipAlias, std::min(i, frameCount - 1));
+        if (!t) return std::nullopt;
+        facts.frameTimes.push_back(*t);
+    }
+    return facts;
 }
 
 HeadlessPlayback::HeadlessPlayback() {

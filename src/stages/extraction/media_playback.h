@@ -25,6 +25,9 @@ class MediaPlayback : public PlaybackSurface {
     int sendMediaCommand(const std::string& command, std::string* reply = nullptr,
                          std::size_t replyLength = 0) override;
     std::string mediaFailure(int code) const override;
+    // The video's place in the playback picture (inside the picture box's border) and the
+    // player's frame times.
+    std::optional<FrameFacts> frameFacts(std::int32_t frameCount) const override;
 
   private:
     std::unique_ptr<workfolder::media::MediaPlayer> m_player;

@@ -299,6 +299,13 @@ VideoRect MediaPlayer::videoRect(const std::string& alias) const {
     return {0, 0, decoder.outputWidth(), decoder.outputHeight()};
 }
 
+VideoRect MediaPlayer::clipSize(const std::string& alias) const {
+    const auto it = m_devices.find(lower(alias));
+    if (it == m_devices.end()) return {};
+    const VideoDecoder& decoder = *it->second->decoder;
+    return {0, 0, decoder.displayWidth(), decoder.displayHeight()};
+}
+
 std::optional<double> MediaPlayer::frameTime(const std::string& alias, std::int64_t index) const {
     const auto it = m_devices.find(lower(alias));
     if (it == m_devices.end()) return std::nullopt;

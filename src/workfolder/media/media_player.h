@@ -102,6 +102,9 @@ class MediaPlayer {
     // Where the device draws its video on the target: the top-left corner and the video's
     // fitted size; empty for an unknown alias. Everything else of the target is background.
     VideoRect videoRect(const std::string& alias) const;
+    // The clip as it shows before fitting: upright, square pixels, full resolution; empty for an
+    // unknown alias.
+    VideoRect clipSize(const std::string& alias) const;
     // When the frame that position `index` shows is shown, in seconds after the first frame
     // (see VideoDecoder::frameTime); nullopt for an unknown alias or an index outside the clip.
     std::optional<double> frameTime(const std::string& alias, std::int64_t index) const;
