@@ -10,8 +10,8 @@ namespace strobo::windows {
 namespace wf = workfolder;
 
 const char* const kBaseImageOfferText =
-    "作業フォルダーに背景の画像 Sstrobe.bmp とその控え Stest0.bmp がありません。\n"
-    "背景をどれで作りますか？\n"
+    "作業フォルダーに背景の画像 Sstrobe.bmp がありません。\n"
+    "背景をどれで作りますか？（元に戻すための控え Stest0.bmp にも同じ画像を書きます）\n"
     "\n"
     "「動画から自動で作る」: 動く物の写っていない背景を、動画のフレームから作ります。\n"
     "「最初のフレーム」: 動画の最初のフレームを背景にします。\n"
