@@ -8,6 +8,8 @@
 #include <string_view>
 
 #include "cli/command_line.h"
+#include "windows/background/base_image_offer.h"
+#include "windows/main/choice_box.h"
 #include "windows/main/main_window.h"
 #include "windows/main/navigation.h"
 #include "windows/main/stored_window.h"
@@ -53,7 +55,16 @@ int runWindows(int argc, char** argv) {
     return app.exec();
 }
 
-// Draws a window offscreen and writes it as PNG; needs no display.
+// The question a work folder without base images meets, as it shows.
+QImage renderBaseImageOffer() {
+    windows::ChoiceBox box(nullptr, windows::kBaseImageOfferText, windows::baseImageOfferChoices());
+    box.show();
+    QCoreApplication::processEvents();
+    return box.grab().toImage();
+}
+
+// Draws a window (or 背景, the base image offer) offscreen and writes it as PNG; needs no
+// display.
 int renderWindow(int argc, char** argv) {
     if (argc != 4) {
         std::cerr << "strobo: usage / 使い方: strobo --render-window NAME OUT.png\n";
@@ -62,13 +73,20 @@ int renderWindow(int argc, char** argv) {
     if (!hasDisplay()) qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
     workfolder::installJapaneseFontAlias();
+    const QString out = QString::fromLocal8Bit(argv[3]);
+    if (QString::fromLocal8Bit(argv[2]) == QStringLiteral("背景")) {
+        if (!renderBaseImageOffer().save(out, "PNG")) {
+            std::cerr << "strobo: 書き込めません / cannot write: " << argv[3] << "\n";
+            return 1;
+        }
+        return 0;
+    }
     windows::WindowSet windows;
     windows::StoredWindow* window = windows.window(QString::fromLocal8Bit(argv[2]));
     if (window == nullptr) {
         std::cerr << "strobo: そのウィンドウはありません / no such window: " << argv[2] << "\n";
         return 2;
     }
-    const QString out = QString::fromLocal8Bit(argv[3]);
     if (!window->renderImage().save(out, "PNG")) {
         std::cerr << "strobo: 書き込めません / cannot write: " << argv[3] << "\n";
         return 1;

@@ -1,13 +1,17 @@
 #include "cli/batch_commands.h"
 
 #include <iostream>
+#include <limits>
 
 #include "cli/arguments.h"
 #include "cli/batch_application.h"
 #include "cli/command_options.h"
 #include "cli/help_texts.h"
 #include "cli/interruption.h"
+#include "cli/operation_choice_text.h"
 #include "cli/progress_view.h"
+#include "stages/composition/frame_interval.h"
+#include "stages/composition/operation_choice.h"
 #include "stages/composition/strobe_build.h"
 #include "stages/extraction/media_playback.h"
 #include "stages/output/save_series.h"
@@ -34,6 +38,11 @@ void requireFolder(wf::FileServices& files, const std::string& folder) {
 
 std::string countText(std::size_t count) {
     return std::to_string(count);
+}
+
+std::int64_t requireEvery(const ParsedArguments& args) {
+    return requireWholeNumber("--every", args.value("--every").value_or("1"), 1,
+                              std::numeric_limits<std::int32_t>::max());
 }
 
 }  // namespace
@@ -90,7 +99,8 @@ int runBuild(const std::vector<std::string>& words) {
     const std::string& folder = args.positional()[0];
     const stages::FrameRange range{requireNumber("FIRST", args.positional()[1]),
                                    requireNumber("LAST", args.positional()[2])};
-    const engine::CompositionOperation op = requireOperation(args.value("--op").value_or("最大値"));
+    const auto op = requireOperationChoice(args.value("--op").value_or("auto"));
+    const std::int64_t every = requireEvery(args);
 
     const auto app = makeBatchApplication();
     wf::FileServices files;
@@ -98,7 +108,15 @@ int runBuild(const std::vector<std::string>& words) {
     const std::int64_t frameCount = countFrameFiles(folder);
 
     stages::StrobeBuild build(files, folder);
-    build.setOperation(op);
+    build.setOperation(op.value_or(engine::kOperationMax));
+    build.setEvery(every);
+    if (!op) {
+        // A choice that cannot look at the files leaves the build to say what is missing.
+        const stages::OperationChoice choice = stages::chooseOperation(files, folder, range, every);
+        build.setOperation(choice.operation);
+        if (!choice.failure)
+            std::cout << operationChoiceLine(choice.tone, choice.operation) << '\n';
+    }
     ProgressView view;
     const stages::BuildResult result = build.run(range, nullptr, view.progress());
     view.finish();
@@ -127,12 +145,13 @@ int runSave(const std::vector<std::string>& words) {
                                    requireNumber("LAST", args.positional()[2])};
     const std::string& path = args.positional()[3];
     if (path.empty()) throw UsageError("PATH is empty / 保存先が空です");
+    const std::int64_t every = requireEvery(args);
 
     const auto app = makeBatchApplication();
     wf::FileServices files;
     requireFolder(files, folder);
     const stages::SaveResult result =
-        stages::saveSeries(files, folder, range, wf::savePrefix(path));
+        stages::saveSeries(files, folder, stages::seriesRange(range, every), wf::savePrefix(path));
     if (result.failure) throw wf::FailureError(*result.failure);
     const std::string n = countText(result.saved.size());
     printSummary(n + " pictures saved / " + n + " 枚保存しました", result.saved);

@@ -7,8 +7,8 @@ namespace strobo::cli {
 const CommandOptions& commandOptions(std::string_view command) {
     static const std::map<std::string_view, CommandOptions> kOptions = {
         {"extract", {}},
-        {"build", {{"--op"}, {"--keep-frames"}}},
-        {"save", {}},
+        {"build", {{"--op", "--every"}, {"--keep-frames"}}},
+        {"save", {{"--every"}, {}}},
         {"make",
          {{"--first", "--last", "-o", "--output", "--op", "--background", "--every", "--size"},
           {}}},

@@ -6,8 +6,10 @@ namespace {
 
 constexpr const char* kOperations =
     "  OP: \"A + B = C\" \"A - B = C\" \"A * B = C\" \"A / B = C\" \"RGB最大値\" \"RGB最小値\"\n"
-    "      \"最大値\" \"最小値\", or/または add sub mul div rgbmax rgbmin max min\n"
-    "      (既定 default: 最大値)\n";
+    "      \"最大値\" \"最小値\", or/または add sub mul div rgbmax rgbmin max min,\n"
+    "      or/または auto (自動, 既定 default): 動く物が背景より明るければ 最大値、暗ければ\n"
+    "      最小値 / 最大値 when the moving object is brighter than the background, 最小値\n"
+    "      when it is darker\n";
 
 constexpr const char* kExitCodes =
     "終了コード / exit status: 0 成功 success, 1 入力やファイルの誤り bad input or file,\n"
@@ -24,10 +26,10 @@ std::string generalHelp() {
                "  strobo                          ウィンドウを開く / open the windows\n"
                "  strobo extract CLIP FOLDER      動画の全フレームを test1.bmp … として書き出す\n"
                "                                  write every frame as test1.bmp …\n"
-               "  strobo build FOLDER FIRST LAST [--op OP] [--keep-frames]\n"
+               "  strobo build FOLDER FIRST LAST [--op OP] [--every K] [--keep-frames]\n"
                "                                  ストロボ写真の連作 Sstrobe*.bmp を作る\n"
                "                                  build the strobe series Sstrobe*.bmp\n"
-               "  strobo save FOLDER FIRST LAST PATH\n"
+               "  strobo save FOLDER FIRST LAST PATH [--every K]\n"
                "                                  連作を PATH "
                "の名前で保存し作業フォルダーから消す\n"
                "                                  save the series under PATH, remove it from the "
@@ -39,7 +41,7 @@ std::string generalHelp() {
                "sample clip\n"
                "  strobo --render-window NAME OUT.png\n"
                "                                  保存されたウィンドウを PNG に描く (form1, Form2, "
-               "Form3, 合成, Form4, Form5)\n"
+               "Form3, 合成, Form4, Form5, 背景)\n"
                "                                  draw one stored window into a PNG file\n"
                "  strobo --version                版を表示 / show the version\n"
                "  strobo COMMAND --help           各コマンドの説明 / help on one command\n"
@@ -63,7 +65,8 @@ std::string commandHelp(std::string_view command) {
     }
     if (command == "build") {
         return std::string(
-                   "使い方 / usage: strobo build FOLDER FIRST LAST [--op OP] [--keep-frames]\n"
+                   "使い方 / usage: strobo build FOLDER FIRST LAST [--op OP] [--every K]\n"
+                   "                [--keep-frames]\n"
                    "\n"
                    "FOLDER の Sstrobe.bmp を SstrobeFIRST.bmp に写し、フレーム FIRST+1 から LAST+1 "
                    "を\n"
@@ -77,12 +80,16 @@ std::string commandHelp(std::string_view command) {
                    "finish does.\n"
                    "\n"
                    "  --op OP        重ね方 / how a frame is combined with the picture so far\n"
+                   "  --every K      K 枚ごとに重ねる: フレーム FIRST+1, FIRST+1+K, … を使い、\n"
+                   "                 SstrobeFIRST+1.bmp から連番で作る / add every K-th frame\n"
+                   "                 (FIRST+1, FIRST+1+K, …), numbering the strobe files on\n"
+                   "                 from Sstrobe<FIRST+1>.bmp without gaps\n"
                    "  --keep-frames  フレームファイルを残す / keep the frame files\n") +
                kOperations + "\n" + kExitCodes;
     }
     if (command == "save") {
         return std::string(
-                   "使い方 / usage: strobo save FOLDER FIRST LAST PATH\n"
+                   "使い方 / usage: strobo save FOLDER FIRST LAST PATH [--every K]\n"
                    "\n"
                    "SstrobeFIRST+1.bmp … SstrobeLAST+1.bmp を PATH（拡張子を除く）+ 1.bmp, 2.bmp … "
                    "として\n"
@@ -91,6 +98,9 @@ std::string commandHelp(std::string_view command) {
                    "Saves Sstrobe<FIRST+1>.bmp to Sstrobe<LAST+1>.bmp of FOLDER as PATH (without\n"
                    "its extension) + 1.bmp, 2.bmp, …, then deletes Sstrobe<FIRST>.bmp to\n"
                    "Sstrobe<LAST+1>.bmp. When a copy fails, nothing is deleted.\n"
+                   "\n"
+                   "  --every K  build に --every K を付けたときの連作 / the series a build with\n"
+                   "             --every K left (FIRST and LAST as given to it)\n"
                    "\n") +
                kExitCodes;
     }

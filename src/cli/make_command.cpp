@@ -10,6 +10,7 @@
 #include "cli/command_options.h"
 #include "cli/help_texts.h"
 #include "cli/interruption.h"
+#include "cli/operation_choice_text.h"
 #include "cli/progress_view.h"
 
 namespace strobo::cli {
@@ -48,7 +49,9 @@ MakeRequest parseMakeArguments(const std::vector<std::string>& words) {
         throw InputError("--first must not exceed --last / 最初の番号が最後の番号より大きいです: " +
                          *first + " > " + *last);
     }
-    request.operation = requireOperation(args.value("--op").value_or("最大値"));
+    const auto operation = requireOperationChoice(args.value("--op").value_or("auto"));
+    request.operation = operation.value_or(engine::kOperationMax);
+    request.chooseOperation = !operation;
     request.every = requireWholeNumber("--every", args.value("--every").value_or("1"), 1,
                                        std::numeric_limits<std::int32_t>::max());
     const std::string size = args.value("--size").value_or("window");
@@ -84,6 +87,7 @@ MakeResult runMakeRoad(const MakeRequest& request) {
 }
 
 void printSaved(const MakeResult& result) {
+    if (result.tone) std::cout << operationChoiceLine(*result.tone, result.operation) << '\n';
     const std::string n = std::to_string(result.saved.size());
     printSummary(n + " pictures saved / " + n + " 枚保存しました", result.saved);
 }

@@ -36,6 +36,15 @@ class ScriptedDialogs : public windows::Dialogs {
         yesNoAnswers.pop_front();
         return answer;
     }
+    std::optional<std::size_t> chooseOne(const std::string& text,
+                                         const std::vector<std::string>& choices) override {
+        questions.push_back(text);
+        choiceLists.push_back(choices);
+        if (choiceAnswers.empty()) return std::nullopt;
+        const std::optional<std::size_t> answer = choiceAnswers.front();
+        choiceAnswers.pop_front();
+        return answer;
+    }
     void setWaitCursor(bool on) override { waitCursorDepth += on ? 1 : -1; }
 
     // Scripted answers, taken front first; an empty queue answers as a cancel (or No).
@@ -43,10 +52,13 @@ class ScriptedDialogs : public windows::Dialogs {
     std::deque<std::optional<std::string>> saveAnswers;
     std::deque<std::optional<std::string>> inputAnswers;
     std::deque<bool> yesNoAnswers;
+    std::deque<std::optional<std::size_t>> choiceAnswers;
 
     // What the program said and asked, in order.
     std::vector<std::string> messages;
     std::vector<std::string> questions;
+    // The buttons of each choice asked, in order.
+    std::vector<std::vector<std::string>> choiceLists;
     std::vector<windows::FileDialogRequest> dialogRequests;
     std::vector<std::string> prompts;
     int waitCursorDepth = 0;

@@ -5,7 +5,7 @@
 
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
-#include "stages/extraction/frame_facts.h"
+#include "stages/composition/frame_interval.h"
 #include "stages/extraction/frame_facts.h"
 #include "workfolder/file_names.h"
 #include "workfolder/numbers.h"
@@ -66,13 +66,15 @@ BuildResult StrobeBuild::run(const FrameRange& range, StrobeBuildView* view,
         }
         m_files.copyFile(base, first);
         result.written.push_back(first);
-        const std::int32_t last = wf::toInt32(range.last + 1);
         const std::int32_t from = wf::toInt32(range.first + 1);
-        const std::int64_t steps = std::max<std::int64_t>(0, std::int64_t{last} - from + 1);
+        const std::int64_t steps = intervalStepCount(from, wf::toInt32(range.last + 1), m_every);
+        // The strobe file i holds the frames up to frame file from + (i - from) K.
+        const std::int64_t last = from + steps - 1;
         // Frame i+1 does not depend on step i, so it is read and shrunk on a second thread while
         // step i composes and saves. Its errors surface in the step that needs it.
-        auto shrunkFrame = [this](std::int64_t i) {
-            const engine::PackedImage frame = m_files.loadPicture(wf::frameFile(m_folder, i));
+        auto shrunkFrame = [this, from](std::int64_t i) {
+            const std::int64_t n = from + (i - from) * m_every;
+            const engine::PackedImage frame = m_files.loadPicture(wf::frameFile(m_folder, n));
             const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
             return engine::scaleImage(frame, w, h);
         };

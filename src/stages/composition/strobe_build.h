@@ -63,6 +63,9 @@ class StrobeBuild {
 
     void setOperation(engine::CompositionOperation operation) { m_operation = operation; }
     engine::CompositionOperation operation() const { return m_operation; }
+    // Adds only every K-th frame of the range (1, the default, adds each): step j adds frame
+    // file s+1+(j-1)K and writes strobe file s+j, so the series stays consecutive.
+    void setEvery(std::int64_t every) { m_every = every < 1 ? 1 : every; }
 
     // Never throws for a missing file or a bad number: it stops, keeps what it wrote and says
     // why in the result. progress hears (Phase::Build, step, steps) after each step; returning
@@ -83,6 +86,7 @@ class StrobeBuild {
     workfolder::FileServices& m_files;
     std::string m_folder;
     engine::CompositionOperation m_operation = engine::kOperationMax;
+    std::int64_t m_every = 1;
     engine::PackedImage m_composed;
     bool m_cancelled = false;
 };

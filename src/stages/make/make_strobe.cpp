@@ -6,6 +6,8 @@
 
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
+#include "stages/background/base_images.h"
+#include "stages/composition/frame_interval.h"
 #include "stages/composition/strobe_build.h"
 #include "stages/extraction/media_playback.h"
 #include "stages/make/median_background.h"
@@ -81,36 +83,6 @@ engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index
     }
 }
 
-// The median of frame files of the work folder, each shrunk as the build shrinks it, laid on
-// a black picture of the strobe size: the background the windows would compose onto.
-engine::PackedImage windowMedianBackground(wf::FileServices& files, const std::string& folder,
-                                           std::int64_t frameCount, const Progress& progress) {
-    const auto shrunkFrameFile = [&](std::int64_t n) {
-        const engine::PackedImage frame = files.loadPicture(wf::frameFile(folder, n));
-        const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-        return engine::scaleImage(frame, w, h);
-    };
-    const engine::PackedImage first = shrunkFrameFile(1);
-    const std::vector<std::int64_t> samples =
-        evenlySpacedIndexes(frameCount, medianSampleLimit(first.width, first.height));
-    MedianAccumulator median(first.width, first.height, static_cast<int>(samples.size()));
-    const auto total = static_cast<std::int64_t>(samples.size());
-    for (const std::int64_t index : samples) {
-        const engine::PackedImage shrunk = index == 0 ? first : shrunkFrameFile(index + 1);
-        if (shrunk.width != first.width || shrunk.height != first.height) {
-            fail(FailureKind::FrameSizesDiffer, wf::frameFile(folder, index + 1));
-        }
-        median.add(shrunk);
-        report(progress, Phase::Median, median.count(), total);
-    }
-    const engine::PackedImage middle = median.median();
-    engine::PackedImage background(kStrobeWidth, kStrobeHeight, 0);
-    for (int y = 0; y < std::min(middle.height, background.height); ++y) {
-        std::copy_n(middle.row(y), std::min(middle.width, background.width), background.row(y));
-    }
-    return background;
-}
-
 engine::PackedImage clipMedianBackground(const std::string& clip, const Progress& progress) {
     media::VideoDecoder decoder = openClip(clip);
     const std::vector<std::int64_t> samples = evenlySpacedIndexes(
@@ -123,24 +95,6 @@ engine::PackedImage clipMedianBackground(const std::string& clip, const Progress
         report(progress, Phase::Median, median.count(), total);
     }
     return median.median();
-}
-
-// Leaves frame files first+1, first+2, ... holding every K-th frame of the range, so the build
-// runs over them as over a plain range. Each target number is at most its source number and
-// targets are filled in rising order, so no source is overwritten before it is moved.
-std::int64_t keepEveryKthFrame(const std::string& folder, const MakeRequest& request) {
-    const std::int64_t used = usedFrameCount(request);
-    for (std::int64_t j = 0; j < used; ++j) {
-        const std::int64_t source = request.first + 1 + j * request.every;
-        const std::int64_t target = request.first + 1 + j;
-        if (source == target) continue;
-        std::error_code ec;
-        fs::rename(u8path(wf::frameFile(folder, source)), u8path(wf::frameFile(folder, target)),
-                   ec);
-        if (ec)
-            fail(FailureKind::FramesNotArranged, wf::frameFile(folder, source), {}, ec.message());
-    }
-    return request.first + used - 1;
 }
 
 void makeInWindowSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
@@ -168,18 +122,28 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     requireRangeFits(request, result.frameCount);
 
     if (request.background == BackgroundKind::Median) {
-        files.savePicture(windowMedianBackground(files, folder, result.frameCount, progress), base);
+        const auto median = windowMedianBackground(files, folder, result.frameCount, progress);
+        if (!median) throw StopRequested{};
+        files.savePicture(*median, base);
     }
 
-    const FrameRange range{static_cast<double>(request.first),
-                           static_cast<double>(keepEveryKthFrame(folder, request))};
+    const FrameRange range{static_cast<double>(request.first), static_cast<double>(request.last)};
+    result.operation = request.operation;
+    if (request.chooseOperation) {
+        const OperationChoice choice = stages::chooseOperation(files, folder, range, request.every);
+        if (choice.failure) throw FailureError(*choice.failure);
+        result.operation = choice.operation;
+        result.tone = choice.tone;
+    }
     StrobeBuild build(files, folder);
-    build.setOperation(request.operation);
+    build.setOperation(result.operation);
+    build.setEvery(request.every);
     const BuildResult built = build.run(range, nullptr, progress);
     if (built.cancelled) throw StopRequested{};
     if (built.failure) throw FailureError(*built.failure);
 
-    SaveResult saved = saveSeries(files, folder, range, wf::savePrefix(request.output));
+    SaveResult saved = saveSeries(files, folder, seriesRange(range, request.every),
+                                  wf::savePrefix(request.output));
     if (saved.failure) throw FailureError(*saved.failure);
     result.saved = std::move(saved.saved);
 }
@@ -212,15 +176,31 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
 
     const std::string prefix = wf::savePrefix(request.output);
     const std::int64_t used = usedFrameCount(request);
+    result.operation = request.operation;
+    if (request.chooseOperation) {
+        ToneVote vote(composed);
+        for (const std::int64_t j : evenlySpacedIndexes(used, kMaxToneSamples)) {
+            const std::int64_t n = request.first + 1 + j * request.every;
+            vote.add(decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        }
+        result.operation = vote.operation();
+        result.tone = vote.tone();
+    }
     wf::BackgroundSaver writer(files);
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
         const engine::PackedImage frame =
             decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
-        engine::composeImagesFast(composed, frame, composed, width, height, request.operation);
-        const std::string target = wf::savedPicture(prefix, static_cast<double>(++k));
-        writer.save(composed, target);
-        result.saved.push_back(target);
+        engine::composeImagesFast(composed, frame, composed, width, height, result.operation);
+        ++k;
+        const bool wanted = request.finalPicture.empty() || k == used;
+        const std::string target = request.finalPicture.empty()
+                                       ? wf::savedPicture(prefix, static_cast<double>(k))
+                                       : request.finalPicture;
+        if (wanted) {
+            writer.save(composed, target);
+            result.saved.push_back(target);
+        }
         report(progress, Phase::Make, k, used);
     }
     writer.finish();

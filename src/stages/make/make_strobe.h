@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/composition.h"
+#include "stages/composition/operation_choice.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
 
@@ -30,11 +31,16 @@ struct MakeRequest {
     // The save path; its file name's extension is cut off and 1, 2, ... and ".bmp" appended.
     std::string output;
     engine::CompositionOperation operation = engine::kOperationMax;
+    // Instead of `operation`, the whole-colour maximum or minimum as the clip's moving object is
+    // brighter or darker than the background (see ToneVote).
+    bool chooseOperation = false;
     BackgroundKind background = BackgroundKind::Black;
     std::string backgroundFile;
     // Every K-th frame of the range is used.
     std::int64_t every = 1;
     FrameSize size = FrameSize::Window;
+    // Native size only: when set, just the last picture is written, to this very path.
+    std::string finalPicture;
 };
 
 struct MakeResult {
@@ -45,6 +51,10 @@ struct MakeResult {
     // The progress asked to stop; whatever the road wrote in its private work folder is gone.
     bool stopped = false;
     std::optional<workfolder::Failure> failure;
+    // The operation the pictures were composed with, and the tone it was chosen for when the
+    // request let the road choose.
+    engine::CompositionOperation operation = engine::kOperationMax;
+    std::optional<ObjectTone> tone;
 };
 
 // How many frames the range gives with every K-th taken.

@@ -1,5 +1,6 @@
 #include "windows/composition/composition_window.h"
 
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -7,6 +8,7 @@
 #include "engine/composition.h"
 #include "engine/scaling.h"
 #include "ui_composition_window.h"
+#include "windows/composition/build_preparation.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
 #include "windows/main/dialogs.h"
@@ -28,6 +30,7 @@ CompositionWindow::CompositionWindow(WindowSet& windows) : StoredWindow(windows)
     Picture4 = ui.Picture4;
     Command1 = ui.Command1;
     Command2 = ui.Command2;
+    operationNote = ui.operationNote;
     applyStoredLayout();
     connect(Command1, &QPushButton::clicked, this, &CompositionWindow::runBuild);
     connect(Command2, &QPushButton::clicked, this, &CompositionWindow::finish);
@@ -94,17 +97,23 @@ void CompositionWindow::runBuild() {
     if (m_build) return;
     Command1->hide();
     const stages::FrameRange range = windows().form3().typedRange();
+    const std::int64_t every = windows().form3().interval();
+    operationNote->hide();
+    const QString note = prepareBuild(windows(), m_workFolder, range, every, *List1);
     stages::BuildResult result;
     {
         // The end button stays: ending the program stops the build after its current step.
         StageButtonsLock lock(windows().form1());
         stages::StrobeBuild build(windows().files(), m_workFolder);
         build.setOperation(static_cast<engine::CompositionOperation>(List1->currentRow()));
+        build.setEvery(every);
         m_build = &build;
         result = build.run(range, this);
         m_build = nullptr;
     }
     if (result.cancelled) return;
+    operationNote->setText(note);
+    operationNote->setVisible(result.completed && !note.isEmpty());
     if (!result.completed) {
         windows().dialogs().messageBox(buildFailureMessage(*result.failure));
         // A borderless window with no button left would trap the user: offer both ways on.

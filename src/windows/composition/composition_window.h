@@ -7,6 +7,7 @@
 #include "stages/composition/strobe_build.h"
 #include "windows/main/stored_window.h"
 
+class QLabel;
 class QListWidget;
 class QPushButton;
 
@@ -42,6 +43,8 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
     PictureBox* Picture4 = nullptr;
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+    // Inside Picture3, shown after a build that chose its operation by itself: what was chosen.
+    QLabel* operationNote = nullptr;
 
   Q_SIGNALS:
     // After each run of the build: completed, or stopped with the reason shown to the user.

@@ -49,9 +49,12 @@ ContactSheetWindow::ContactSheetWindow(WindowSet& windows) : StoredWindow(window
     Text1 = ui.Text1;
     Text2 = ui.Text2;
     Command1 = ui.Command1;
+    intervalBox = ui.intervalBox;
+    operationBox = ui.operationBox;
     buildThumbnailGrid();
     applyStoredLayout();
     alignRowNumbers();
+    setUpBuildChoices();
     connect(Command1, &QPushButton::clicked, this, &ContactSheetWindow::makeStrobeClicked);
 }
 

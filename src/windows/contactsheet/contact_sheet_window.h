@@ -2,14 +2,19 @@
 
 #include <QString>
 #include <array>
+#include <cstdint>
+#include <optional>
 
+#include "engine/composition.h"
 #include "stages/contactsheet/thumbnails.h"
 #include "stages/frame_range.h"
 #include "windows/main/stored_window.h"
 
+class QComboBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
+class QSpinBox;
 
 namespace strobo::windows {
 
@@ -38,6 +43,15 @@ class ContactSheetWindow : public StoredWindow {
     // lenient text-to-number conversion, the last number through the 255-character buffer.
     stages::FrameRange typedRange() const;
 
+    // Every how many frames of the typed range the build adds (1: each, the default).
+    std::int64_t interval() const;
+    // The strobe series the build over the typed range with that interval leaves, as the save
+    // and the replay read it: the typed range itself when every frame is used.
+    stages::FrameRange seriesRange() const;
+    // The operation chosen for the build; nothing for 自動, which the build decides from the
+    // frames.
+    std::optional<engine::CompositionOperation> chosenOperation() const;
+
     // The caption of row label n (1 to 9): the row's thumbnail numbers, spaced with blanks so
     // that each stands roughly under its thumbnail.
     static QString rowCaption(int n);
@@ -50,12 +64,16 @@ class ContactSheetWindow : public StoredWindow {
     QLineEdit* Text1 = nullptr;
     QLineEdit* Text2 = nullptr;
     QPushButton* Command1 = nullptr;
+    // Added beside the range: the interval and the operation, 自動 first.
+    QSpinBox* intervalBox = nullptr;
+    QComboBox* operationBox = nullptr;
 
   private:
     // Command1: the selection is made; the composition window takes over.
     void makeStrobeClicked();
     void buildThumbnailGrid();
     void alignRowNumbers();
+    void setUpBuildChoices();
 
     std::array<ImageControl*, kThumbnailCount> m_images{};
 };

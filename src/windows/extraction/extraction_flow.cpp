@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "stages/extraction/frame_extraction.h"
+#include "windows/background/base_image_offer.h"
 #include "windows/extraction/playback_window.h"
 #include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
@@ -141,6 +142,7 @@ void runExtraction(WindowSet& windows) {
     form1.Text1->setText(QString::fromStdString(*folder));
 
     bool finished = false;
+    std::int32_t written = 0;
     {
         // While frames are saved no other stage may start, and the program is not ended halfway.
         StageButtonsLock lock(form1, StageButtonsLock::kWithEndButton);
@@ -173,10 +175,13 @@ void runExtraction(WindowSet& windows) {
         if (result.opened)
             form2.Text1->setText(QString::fromStdString(wf::numberText(result.written)));
         finished = result.opened && !result.failure;
+        written = result.written;
         form1.show();
         form2.hide();
     }
     if (finished) form1.Command1->setEnabled(false);
+    // A newcomer's folder has no background yet; the frames just written can make one.
+    if (finished && written > 0) offerBaseImages(windows, *folder, written);
 }
 
 }  // namespace strobo::windows

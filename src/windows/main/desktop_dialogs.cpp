@@ -11,6 +11,7 @@
 #include <QPainter>
 #include <QWidget>
 
+#include "windows/main/choice_box.h"
 #include "workfolder/qt_image.h"
 
 namespace strobo::windows {
@@ -66,6 +67,12 @@ bool DesktopDialogs::askYesNo(const std::string& text) {
     return QMessageBox::question(dialogParent(), QCoreApplication::applicationName(),
                                  QString::fromStdString(text),
                                  QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+}
+
+std::optional<std::size_t> DesktopDialogs::chooseOne(const std::string& text,
+                                                     const std::vector<std::string>& choices) {
+    ChoiceBox box(dialogParent(), text, choices);
+    return box.ask();
 }
 
 void DesktopDialogs::setWaitCursor(bool on) {

@@ -19,6 +19,8 @@ class DesktopDialogs : public Dialogs {
     std::optional<std::string> inputBox(const std::string& prompt) override;
     void messageBox(const std::string& text) override;
     bool askYesNo(const std::string& text) override;
+    std::optional<std::size_t> chooseOne(const std::string& text,
+                                         const std::vector<std::string>& choices) override;
     void setWaitCursor(bool on) override;
 
   private:

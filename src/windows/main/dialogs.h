@@ -2,6 +2,7 @@
 
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace strobo::windows {
 
@@ -26,6 +27,10 @@ class Dialogs {
     virtual void messageBox(const std::string& text) = 0;
     // A modal question with Yes and No; true for Yes.
     virtual bool askYesNo(const std::string& text) = 0;
+    // A modal question with one button per choice and a cancel button; the index of the choice,
+    // nullopt for cancel.
+    virtual std::optional<std::size_t> chooseOne(const std::string& text,
+                                                 const std::vector<std::string>& choices) = 0;
 
     // The wait cursor over the whole application, on or off.
     virtual void setWaitCursor(bool on) = 0;

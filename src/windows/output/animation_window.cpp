@@ -66,7 +66,7 @@ stages::ReplayView AnimationWindow::makeView() {
         m_note->setText(QString::fromStdString(noteFor(failure)));
         m_note->show();
     };
-    view.readRange = [this] { return windows().form3().typedRange(); };
+    view.readRange = [this] { return windows().form3().seriesRange(); };
     // Stopped is shown as such, so that the next click plays again.
     view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
     return view;

@@ -1,5 +1,6 @@
 #include "windows/output/save_window.h"
 
+#include <QCheckBox>
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
@@ -10,6 +11,7 @@
 #include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
+#include "windows/output/clip_size_save.h"
 #include "workfolder/file_names.h"
 
 namespace strobo::windows {
@@ -53,7 +55,10 @@ SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     ui.setupUi(this);
     Command1 = ui.Command1;
     Command2 = ui.Command2;
+    nativeSizeBox = ui.nativeSizeBox;
     applyStoredLayout();
+    // After the stored controls in the keyboard order, without a stored index of its own.
+    QWidget::setTabOrder(Command2, nativeSizeBox);
     connect(Command1, &QPushButton::clicked, this, &SaveWindow::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &SaveWindow::resetClicked);
 }
@@ -63,7 +68,7 @@ void SaveWindow::onLoad() {
 }
 
 void SaveWindow::saveClicked() {
-    const stages::FrameRange range = windows().form3().typedRange();
+    const stages::FrameRange range = windows().form3().seriesRange();
     FileDialogRequest request;
     // There is no drive D: here; the dialog opens in the user's home folder instead.
     request.initialFolder = QDir::homePath().toStdString();
@@ -79,6 +84,7 @@ void SaveWindow::saveClicked() {
         windows().dialogs().messageBox(saveFailureMessage(result));
         return;
     }
+    if (nativeSizeBox->isChecked()) saveInClipSize(windows(), m_workFolder, *chosen, this);
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
 }

@@ -4,6 +4,7 @@
 
 #include "windows/main/stored_window.h"
 
+class QCheckBox;
 class QPushButton;
 
 namespace strobo::windows {
@@ -22,6 +23,8 @@ class SaveWindow : public StoredWindow {
     // The controls, named as stored.
     QPushButton* Command1 = nullptr;
     QPushButton* Command2 = nullptr;
+    // Added between the buttons: the save also writes the last picture at the clip's own size.
+    QCheckBox* nativeSizeBox = nullptr;
 
   protected:
     void onLoad() override;
