@@ -5,12 +5,9 @@
 #include <cstddef>
 #include <type_traits>
 
-// Row loops get an AVX2 twin chosen at load time where the toolchain supports function clones.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__linux__)
-#define STROBO_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define STROBO_ROW_CLONES
-#endif
+#include "engine/function_clones.h"
+
+#define STROBO_ROW_CLONES STROBO_FUNCTION_CLONES("avx512f", "avx2", "default")
 
 namespace strobo::engine {
 
