@@ -38,6 +38,61 @@ std::int16_t toInt16(std::int32_t v) {
     return static_cast<std::int16_t>(v);
 }
 
+// The number type the reference form runs the table's channel functions on: signed 32-bit, where
+// an overflow is an error as it is for every other integer calculation here.
+struct CheckedChannel {
+    std::int32_t value = 0;
+
+    friend CheckedChannel operator+(CheckedChannel a, CheckedChannel b) {
+        return {checkedAdd(a.value, b.value)};
+    }
+    friend CheckedChannel operator-(CheckedChannel a, CheckedChannel b) {
+        return {checkedSub(a.value, b.value)};
+    }
+    friend CheckedChannel operator*(CheckedChannel a, CheckedChannel b) {
+        return {checkedMul(a.value, b.value)};
+    }
+    // The one quotient that overflows, the most negative value over -1, is an error like any other
+    // overflow; so is a zero divisor, which no row lets through.
+    friend CheckedChannel operator/(CheckedChannel a, CheckedChannel b) {
+        if (b.value == 0 || (a.value == std::numeric_limits<std::int32_t>::min() && b.value == -1))
+            throwOverflow();
+        return {a.value / b.value};
+    }
+    friend bool operator<(CheckedChannel a, CheckedChannel b) { return a.value < b.value; }
+    friend bool operator==(CheckedChannel a, std::int32_t b) { return a.value == b; }
+    friend CheckedChannel atMost255(CheckedChannel c) { return {std::min(c.value, 255)}; }
+    friend CheckedChannel atLeast0(CheckedChannel c) { return {std::max(c.value, 0)}; }
+};
+
+template <class Row>
+void applyChannelRow(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue,
+                     std::int32_t bRed, std::int32_t bGreen, std::int32_t bBlue) {
+    aRed = Row::channel(CheckedChannel{aRed}, CheckedChannel{bRed}).value;
+    aGreen = Row::channel(CheckedChannel{aGreen}, CheckedChannel{bGreen}).value;
+    aBlue = Row::channel(CheckedChannel{aBlue}, CheckedChannel{bBlue}).value;
+}
+
+// One pixel of the composition from the buffered values of A and B. A whole-colour row keeps its
+// result in A's buffer as well.
+template <class Row>
+PackedColor composePixel(std::int32_t& bufferedA, std::int32_t bufferedB) {
+    if constexpr (operations::WholeColourRow<Row>) {
+        bufferedA = Row::colour(bufferedA, bufferedB);
+        return bufferedA;
+    } else {
+        ChannelTriple ta;
+        ChannelTriple tb;
+        SplitColor(bufferedA, ta.red, ta.green, ta.blue);
+        SplitColor(bufferedB, tb.red, tb.green, tb.blue);
+        applyChannelRow<Row>(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
+        // The channels go through 16 bits, but the colour is summed in 32 bits: a green of 128 or
+        // more times 256 does not fit 16 bits.
+        return checkedAdd(checkedAdd(toInt16(ta.red), checkedMul(256, toInt16(ta.green))),
+                          checkedMul(65536, toInt16(ta.blue)));
+    }
+}
+
 bool equalsIgnoringAsciiCase(std::string_view a, std::string_view b) {
     return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
                return std::tolower(static_cast<unsigned char>(x)) ==
@@ -61,68 +116,35 @@ void SplitColor(std::int32_t colour, std::int32_t& red, std::int32_t& green, std
     blue = (colour >> 16) & 255;
 }
 
+// The procedures of the table's channel rows.
 void AddChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue, std::int32_t bRed,
                  std::int32_t bGreen, std::int32_t bBlue) {
-    aRed = checkedAdd(aRed, bRed);
-    aGreen = checkedAdd(aGreen, bGreen);
-    aBlue = checkedAdd(aBlue, bBlue);
-    if (aRed > 255) aRed = 255;
-    if (aGreen > 255) aGreen = 255;
-    if (aBlue > 255) aBlue = 255;
+    applyChannelRow<operations::Add>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 void SubtractChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue,
                       std::int32_t bRed, std::int32_t bGreen, std::int32_t bBlue) {
-    aRed = checkedSub(aRed, bRed);
-    aGreen = checkedSub(aGreen, bGreen);
-    aBlue = checkedSub(aBlue, bBlue);
-    if (aRed < 0) aRed = 0;
-    if (aGreen < 0) aGreen = 0;
-    if (aBlue < 0) aBlue = 0;
+    applyChannelRow<operations::Subtract>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 void MultiplyChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue,
                       std::int32_t bRed, std::int32_t bGreen, std::int32_t bBlue) {
-    aRed = checkedMul(aRed, bRed);
-    aGreen = checkedMul(aGreen, bGreen);
-    aBlue = checkedMul(aBlue, bBlue);
-    if (aRed > 255) aRed = 255;
-    if (aGreen > 255) aGreen = 255;
-    if (aBlue > 255) aBlue = 255;
+    applyChannelRow<operations::Multiply>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 void DivideChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue,
                     std::int32_t bRed, std::int32_t bGreen, std::int32_t bBlue) {
-    // A zero on either side gives 0, so the division by zero never happens; the one quotient that
-    // overflows, the most negative value over -1, is an error like any other overflow.
-    auto divide = [](std::int32_t& a, std::int32_t b) {
-        if (a != 0 && b != 0) {
-            if (a == std::numeric_limits<std::int32_t>::min() && b == -1) throwOverflow();
-            a = a / b;
-        } else {
-            a = 0;
-        }
-    };
-    divide(aRed, bRed);
-    divide(aGreen, bGreen);
-    divide(aBlue, bBlue);
-    if (aRed < 0) aRed = 0;
-    if (aGreen < 0) aGreen = 0;
-    if (aBlue < 0) aBlue = 0;
+    applyChannelRow<operations::Divide>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 void MaxChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue, std::int32_t bRed,
                  std::int32_t bGreen, std::int32_t bBlue) {
-    if (aRed < bRed) aRed = bRed;
-    if (aGreen < bGreen) aGreen = bGreen;
-    if (aBlue < bBlue) aBlue = bBlue;
+    applyChannelRow<operations::ChannelMax>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 void MinChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue, std::int32_t bRed,
                  std::int32_t bGreen, std::int32_t bBlue) {
-    if (!(aRed < bRed)) aRed = bRed;
-    if (!(aGreen < bGreen)) aGreen = bGreen;
-    if (!(aBlue < bBlue)) aBlue = bBlue;
+    applyChannelRow<operations::ChannelMin>(aRed, aGreen, aBlue, bRed, bGreen, bBlue);
 }
 
 std::int32_t compositionBufferBound(std::int32_t width, std::int32_t height) {
@@ -153,48 +175,10 @@ bool ComposeImages(DeviceImage& a, DeviceImage& b, DeviceImage& c, std::int32_t 
             bufferA.at(k) = a.getPixel(x, y);
             bufferB.at(k) = b.getPixel(x, y);
 
-            PackedColor result;
-            if (operation <= kOperationChannelMin) {
-                ChannelTriple ta;
-                ChannelTriple tb;
-                SplitColor(bufferA[k], ta.red, ta.green, ta.blue);
-                SplitColor(bufferB[k], tb.red, tb.green, tb.blue);
-                switch (operation) {
-                    case kOperationAdd:
-                        AddChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    case kOperationSubtract:
-                        SubtractChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    case kOperationMultiply:
-                        MultiplyChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    case kOperationDivide:
-                        DivideChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    case kOperationChannelMax:
-                        MaxChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    case kOperationChannelMin:
-                        MinChannels(ta.red, ta.green, ta.blue, tb.red, tb.green, tb.blue);
-                        break;
-                    default:
-                        break;
-                }
-                // The channels go through 16 bits, but the colour is summed in 32 bits: a green
-                // of 128 or more times 256 does not fit 16 bits.
-                result = checkedAdd(checkedAdd(toInt16(ta.red), checkedMul(256, toInt16(ta.green))),
-                                    checkedMul(65536, toInt16(ta.blue)));
-            } else if (operation == kOperationMax) {
-                if (bufferA[k] < bufferB[k]) bufferA[k] = bufferB[k];
-                result = bufferA[k];
-            } else if (operation == kOperationMin) {
-                if (!(bufferA[k] < bufferB[k])) bufferA[k] = bufferB[k];
-                result = bufferA[k];
-            } else {
-                result = bufferA[k];
-            }
-
+            PackedColor result = 0;
+            operations::visit(operation, [&](auto row) {
+                result = composePixel<decltype(row)>(bufferA[k], bufferB[k]);
+            });
             c.setPixel(x, y, result);
             ++k;
         }

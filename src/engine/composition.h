@@ -1,12 +1,10 @@
 #pragma once
 
-#include <array>
 #include <cstdint>
-#include <optional>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
+#include "engine/operation_table.h"
 #include "engine/packed_image.h"
 
 namespace strobo::engine {
@@ -22,32 +20,6 @@ struct ChannelTriple {
     std::int32_t green = 0;
     std::int32_t blue = 0;
 };
-
-// The zero-based line of the operation list; -1 means no line is selected.
-using CompositionOperation = std::int16_t;
-
-constexpr CompositionOperation kOperationNone = -1;
-constexpr CompositionOperation kOperationAdd = 0;
-constexpr CompositionOperation kOperationSubtract = 1;
-constexpr CompositionOperation kOperationMultiply = 2;
-constexpr CompositionOperation kOperationDivide = 3;
-constexpr CompositionOperation kOperationChannelMax = 4;
-constexpr CompositionOperation kOperationChannelMin = 5;
-constexpr CompositionOperation kOperationMax = 6;
-constexpr CompositionOperation kOperationMin = 7;
-constexpr int kOperationCount = 8;
-
-inline constexpr std::array<std::string_view, kOperationCount> kOperationListTexts = {
-    "A + B = C", "A - B = C", "A * B = C", "A / B = C",
-    "RGB最大値", "RGB最小値", "最大値",    "最小値",
-};
-
-inline constexpr std::array<std::string_view, kOperationCount> kOperationAliases = {
-    "add", "sub", "mul", "div", "rgbmax", "rgbmin", "max", "min",
-};
-
-// Accepts a list text exactly as shown, or an ASCII alias in any letter case.
-std::optional<CompositionOperation> parseOperation(std::string_view text);
 
 // A drawing surface with the platform's pixel access: reads outside the surface give -1,
 // writes outside it are dropped.
@@ -74,6 +46,9 @@ class PackedImageDevice final : public DeviceImage {
 
 void SplitColor(std::int32_t colour, std::int32_t& red, std::int32_t& green, std::int32_t& blue);
 
+// The channel procedures of the list's channel operations: each runs its row's channel function
+// on red, green and blue in turn, updating A's triple in place. Arithmetic is signed 32-bit and
+// an overflow throws EngineError.
 void AddChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue, std::int32_t bRed,
                  std::int32_t bGreen, std::int32_t bBlue);
 void SubtractChannels(std::int32_t& aRed, std::int32_t& aGreen, std::int32_t& aBlue,

@@ -3,103 +3,129 @@
 #include <algorithm>
 #include <bit>
 #include <cstddef>
+#include <type_traits>
 
-// Row loops get an AVX2 twin chosen at load time where the toolchain supports function clones.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && defined(__linux__)
-#define STROBO_ROW_CLONES __attribute__((target_clones("avx512f", "avx2", "default")))
-#else
-#define STROBO_ROW_CLONES
-#endif
+#include "engine/function_clones.h"
+
+#define STROBO_ROW_CLONES STROBO_FUNCTION_CLONES("avx512f", "avx2", "default")
 
 namespace strobo::engine {
 
 namespace {
 
-enum class PixelOperation {
-    Rebuild,  // any negative value: A's colour with bits 24-31 cleared
-    Add,
-    Subtract,
-    Multiply,
-    Divide,
-    ChannelMax,
-    ChannelMin,
-    Max,
-    Min,
-    CopyA,  // 8 and above: A's value as read
-    Count,
+// The fast form runs the table's channel functions on one of two number types. Channel values are
+// 0-255 in both, so no calculation can overflow.
+//
+// ByteChannel holds a channel in a byte, for byte-wide vector lanes. A sum, difference or product
+// of two bytes has no value of its own until a clamp brings it back into a byte; kept as its
+// operands, each clamp becomes a form that stays in byte lanes. A row that needs other arithmetic
+// does not compile with it and runs on LaneChannel instead.
+struct ByteChannel {
+    std::uint8_t value = 0;
+};
+struct ByteSum {
+    std::uint8_t a;
+    std::uint8_t b;
+};
+struct ByteDifference {
+    std::uint8_t a;
+    std::uint8_t b;
+};
+struct ByteProduct {
+    std::uint8_t a;
+    std::uint8_t b;
 };
 
-PixelOperation pixelOperationFor(CompositionOperation op) {
-    if (op < 0) return PixelOperation::Rebuild;
-    if (op >= kOperationCount) return PixelOperation::CopyA;
-    return static_cast<PixelOperation>(op + 1);
+constexpr ByteSum operator+(ByteChannel a, ByteChannel b) {
+    return {a.value, b.value};
+}
+constexpr ByteDifference operator-(ByteChannel a, ByteChannel b) {
+    return {a.value, b.value};
+}
+constexpr ByteProduct operator*(ByteChannel a, ByteChannel b) {
+    return {a.value, b.value};
+}
+constexpr bool operator<(ByteChannel a, ByteChannel b) {
+    return a.value < b.value;
+}
+// A wrapped byte sum below a means the true sum passed 255.
+constexpr ByteChannel atMost255(ByteSum s) {
+    const auto sum = static_cast<std::uint8_t>(s.a + s.b);
+    return {sum < s.a ? std::uint8_t{255} : sum};
+}
+constexpr ByteChannel atLeast0(ByteDifference d) {
+    return {static_cast<std::uint8_t>(std::max(d.a, d.b) - d.b)};
+}
+constexpr ByteChannel atMost255(ByteProduct p) {
+    return {static_cast<std::uint8_t>(
+        std::min(static_cast<std::uint16_t>(p.a * p.b), std::uint16_t{255}))};
 }
 
-// Channel functions see values 0-255 only, so none of them can overflow and every result stays in
-// 0-255.
-struct AddChannel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a + b, 255); }
-    // A wrapped byte sum below a means the true sum passed 255.
-    static std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) {
-        const auto sum = static_cast<std::uint8_t>(a + b);
-        return sum < a ? std::uint8_t{255} : sum;
-    }
+// LaneChannel holds a channel in a 32-bit lane.
+struct LaneChannel {
+    std::int32_t value = 0;
 };
-struct SubtractChannel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a - b, 0); }
-    static std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) {
-        return static_cast<std::uint8_t>(std::max(a, b) - b);
-    }
-};
-struct MultiplyChannel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a * b, 255); }
-    static std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) {
-        return static_cast<std::uint8_t>(
-            std::min(static_cast<std::uint16_t>(a * b), std::uint16_t{255}));
-    }
-};
-struct DivideChannel {
-    // For a, b in 1-255 the single-precision quotient truncates to the exact integer quotient: a
-    // non-integral a/b lies at least 1/b >= 1/255 below the next integer, far more than one unit
-    // in the last place of a float near 255. Floats vectorise where integer division does not.
-    // A zero a needs no case of its own (0 / b is 0); a zero b divides by 1 and is then masked.
-    static std::int32_t apply(std::int32_t a, std::int32_t b) {
-        const std::int32_t divisor = b | static_cast<std::int32_t>(b == 0);
-        const auto q =
-            static_cast<std::int32_t>(static_cast<float>(a) / static_cast<float>(divisor));
-        return q & -static_cast<std::int32_t>(b != 0);
-    }
-};
-struct MaxChannel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a, b); }
-    static std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) { return std::max(a, b); }
-};
-struct MinChannel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a, b); }
-    static std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) { return std::min(a, b); }
+// A quotient of two channels is never negative, so its clamp at 0 costs nothing.
+struct LaneQuotient {
+    std::int32_t value;
 };
 
-template <class Channel>
+constexpr LaneChannel operator+(LaneChannel a, LaneChannel b) {
+    return {a.value + b.value};
+}
+constexpr LaneChannel operator-(LaneChannel a, LaneChannel b) {
+    return {a.value - b.value};
+}
+constexpr LaneChannel operator*(LaneChannel a, LaneChannel b) {
+    return {a.value * b.value};
+}
+// For a, b in 1-255 the single-precision quotient truncates to the exact integer quotient: a
+// non-integral a/b lies at least 1/b >= 1/255 below the next integer, far more than one unit in
+// the last place of a float near 255. Floats vectorise where integer division does not. The
+// lanes compute the quotient even where the row then takes 0, so a zero divisor divides by 1
+// instead of giving an infinity that has no integer value.
+constexpr LaneQuotient operator/(LaneChannel a, LaneChannel b) {
+    const std::int32_t divisor = b.value | static_cast<std::int32_t>(b.value == 0);
+    return {static_cast<std::int32_t>(static_cast<float>(a.value) / static_cast<float>(divisor))};
+}
+constexpr bool operator<(LaneChannel a, LaneChannel b) {
+    return a.value < b.value;
+}
+constexpr bool operator==(LaneChannel a, int b) {
+    return a.value == b;
+}
+constexpr LaneChannel atMost255(LaneChannel c) {
+    return {std::min(c.value, 255)};
+}
+constexpr LaneChannel atLeast0(LaneChannel c) {
+    return {std::max(c.value, 0)};
+}
+constexpr LaneChannel atLeast0(LaneQuotient q) {
+    return {q.value};
+}
+
+template <class Row>
+constexpr std::uint8_t applyByte(std::uint8_t a, std::uint8_t b) {
+    return Row::channel(ByteChannel{a}, ByteChannel{b}).value;
+}
+
+// A channel row applied to a whole packed colour, one channel in each 32-bit lane.
+template <class Row>
 struct Channelwise {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) {
-        const std::int32_t red = Channel::apply(a & 255, b & 255);
-        const std::int32_t green = Channel::apply((a >> 8) & 255, (b >> 8) & 255);
-        const std::int32_t blue = Channel::apply((a >> 16) & 255, (b >> 16) & 255);
+    static constexpr std::int32_t channel(std::int32_t a, std::int32_t b) {
+        return Row::channel(LaneChannel{a}, LaneChannel{b}).value;
+    }
+    static PackedColor apply(PackedColor a, PackedColor b) {
+        const std::int32_t red = channel(a & 255, b & 255);
+        const std::int32_t green = channel((a >> 8) & 255, (b >> 8) & 255);
+        const std::int32_t blue = channel((a >> 16) & 255, (b >> 16) & 255);
         return red | (green << 8) | (blue << 16);
     }
 };
 
-struct RebuildPixel {
-    static std::int32_t apply(std::int32_t a, std::int32_t) { return a & 0xFFFFFF; }
-};
-struct MaxPixel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::max(a, b); }
-};
-struct MinPixel {
-    static std::int32_t apply(std::int32_t a, std::int32_t b) { return std::min(a, b); }
-};
-struct CopyPixel {
-    static std::int32_t apply(std::int32_t a, std::int32_t) { return a; }
+template <class Row>
+struct WholeColour {
+    static PackedColor apply(PackedColor a, PackedColor b) { return Row::colour(a, b); }
 };
 
 // Each row of the visited rectangle falls into segments where A and B are each wholly inside or
@@ -145,23 +171,23 @@ STROBO_ROW_CLONES void clearUnusedBytes(PackedColor* c, std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; ++i) c[i] &= 0xFFFFFF;
 }
 
-template <class Channel>
+template <class Row>
 STROBO_ROW_CLONES void bytesPiece(const std::uint8_t* pa, const std::uint8_t* pb, std::uint8_t* pc,
                                   std::ptrdiff_t bytes) {
-    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = Channel::applyByte(pa[i], pb[i]);
+    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = applyByte<Row>(pa[i], pb[i]);
 }
 
 // Outside points read as -1, whose channel bytes are all 255.
-template <class Channel>
+template <class Row>
 STROBO_ROW_CLONES void bytesPieceOnlyA(const std::uint8_t* pa, std::uint8_t* pc,
                                        std::ptrdiff_t bytes) {
-    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = Channel::applyByte(pa[i], 255);
+    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = applyByte<Row>(pa[i], 255);
 }
 
-template <class Channel>
+template <class Row>
 STROBO_ROW_CLONES void bytesPieceOnlyB(const std::uint8_t* pb, std::uint8_t* pc,
                                        std::ptrdiff_t bytes) {
-    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = Channel::applyByte(255, pb[i]);
+    for (std::ptrdiff_t i = 0; i < bytes; ++i) pc[i] = applyByte<Row>(255, pb[i]);
 }
 
 const std::uint8_t* bytesOf(const PackedColor* p) {
@@ -171,55 +197,60 @@ std::uint8_t* bytesOf(PackedColor* p) {
     return reinterpret_cast<std::uint8_t*>(p);
 }
 
-template <class Channel>
+template <class Row>
 void bytesBoth(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; i += kBytePiece) {
         const std::ptrdiff_t piece = std::min(kBytePiece, n - i);
-        bytesPiece<Channel>(bytesOf(a + i), bytesOf(b + i), bytesOf(c + i), 4 * piece);
+        bytesPiece<Row>(bytesOf(a + i), bytesOf(b + i), bytesOf(c + i), 4 * piece);
         clearUnusedBytes(c + i, piece);
     }
 }
 
-template <class Channel>
+template <class Row>
 void bytesOnlyA(const PackedColor* a, PackedColor, PackedColor* c, std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; i += kBytePiece) {
         const std::ptrdiff_t piece = std::min(kBytePiece, n - i);
-        bytesPieceOnlyA<Channel>(bytesOf(a + i), bytesOf(c + i), 4 * piece);
+        bytesPieceOnlyA<Row>(bytesOf(a + i), bytesOf(c + i), 4 * piece);
         clearUnusedBytes(c + i, piece);
     }
 }
 
-template <class Channel>
+template <class Row>
 void bytesOnlyB(PackedColor, const PackedColor* b, PackedColor* c, std::ptrdiff_t n) {
     for (std::ptrdiff_t i = 0; i < n; i += kBytePiece) {
         const std::ptrdiff_t piece = std::min(kBytePiece, n - i);
-        bytesPieceOnlyB<Channel>(bytesOf(b + i), bytesOf(c + i), 4 * piece);
+        bytesPieceOnlyB<Row>(bytesOf(b + i), bytesOf(c + i), 4 * piece);
         clearUnusedBytes(c + i, piece);
     }
 }
 
-template <class Channel>
-constexpr RowFunctions channelRowFunctions() {
-    if constexpr (std::endian::native == std::endian::little) {
-        return {&bytesBoth<Channel>, &bytesOnlyA<Channel>, &bytesOnlyB<Channel>,
-                &Channelwise<Channel>::apply};
+// Division has no byte form: it would widen every byte to a float lane, the unused fourth byte
+// included, and does better on the three channels in 32-bit lanes.
+template <class Row>
+constexpr bool kRunsInByteLanes =
+    std::endian::native == std::endian::little && !std::is_same_v<Row, operations::Divide>;
+
+template <class Row>
+constexpr RowFunctions rowFunctionsFor() {
+    if constexpr (operations::WholeColourRow<Row>) {
+        return rowFunctions<WholeColour<Row>>();
+    } else if constexpr (kRunsInByteLanes<Row>) {
+        return {&bytesBoth<Row>, &bytesOnlyA<Row>, &bytesOnlyB<Row>, &Channelwise<Row>::apply};
     } else {
-        return rowFunctions<Channelwise<Channel>>();
+        return rowFunctions<Channelwise<Row>>();
     }
 }
 
-constexpr RowFunctions kRowFunctions[static_cast<int>(PixelOperation::Count)] = {
-    rowFunctions<RebuildPixel>(),
-    channelRowFunctions<AddChannel>(),
-    channelRowFunctions<SubtractChannel>(),
-    channelRowFunctions<MultiplyChannel>(),
-    rowFunctions<Channelwise<DivideChannel>>(),
-    channelRowFunctions<MaxChannel>(),
-    channelRowFunctions<MinChannel>(),
-    rowFunctions<MaxPixel>(),
-    rowFunctions<MinPixel>(),
-    rowFunctions<CopyPixel>(),
-};
+constexpr auto kRowFunctions = operations::byValue<RowFunctions>(
+    operations::AllRows{}, [](auto row) { return rowFunctionsFor<decltype(row)>(); });
+constexpr RowFunctions kNoSelectionRowFunctions = rowFunctionsFor<operations::NoSelection>();
+constexpr RowFunctions kPastTheListRowFunctions = rowFunctionsFor<operations::PastTheList>();
+
+const RowFunctions& rowFunctionsFor(CompositionOperation op) {
+    if (op < 0) return kNoSelectionRowFunctions;
+    if (op >= kOperationCount) return kPastTheListRowFunctions;
+    return kRowFunctions[op];
+}
 
 constexpr PackedColor kOutside = -1;
 
@@ -238,7 +269,7 @@ void composeImagesFast(const PackedImage& a, const PackedImage& b, PackedImage& 
     const std::int32_t rows = std::min(height, c.height);
     if (columns <= 0 || rows <= 0) return;
 
-    const RowFunctions& f = kRowFunctions[static_cast<int>(pixelOperationFor(op))];
+    const RowFunctions& f = rowFunctionsFor(op);
     const PackedColor bothOutside = f.pixel(kOutside, kOutside);
 
     for (std::int32_t y = 0; y < rows; ++y) {

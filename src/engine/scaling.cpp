@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <vector>
 
+#include "engine/function_clones.h"
+
 namespace strobo::engine {
 
 namespace {
@@ -155,11 +157,7 @@ PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const Axis
     return result;
 }
 
-#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__) && defined(__linux__)
-#define STROBO_SCALE_CLONES __attribute__((target_clones("avx2", "default")))
-#else
-#define STROBO_SCALE_CLONES
-#endif
+#define STROBO_SCALE_CLONES STROBO_FUNCTION_CLONES("avx2", "default")
 
 // The taps of one axis laid out with the same count K for every output pixel, so that the inner
 // loops have a fixed length: output o reads source pixels start[o] .. start[o]+K-1, some with

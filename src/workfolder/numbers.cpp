@@ -109,7 +109,9 @@ std::string numberText(double value) {
 }
 
 std::string mediaNumberText(std::int64_t value) {
-    return value >= 0 ? " " + std::to_string(value) : std::to_string(value);
+    std::string text = std::to_string(value);
+    if (value >= 0) text.insert(text.begin(), ' ');
+    return text;
 }
 
 std::string foldFullWidth(std::string_view text) {

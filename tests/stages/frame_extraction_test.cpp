@@ -112,7 +112,9 @@ TEST_F(ExtractionLoopTest, LengthOf150SeeksOneTo150AndNeverCapturesPositionZero)
     EXPECT_EQ(m_surface.captures, 150);
     int seeks = 0;
     for (const std::string& c : m_surface.commands) {
-        if (c.rfind("seek", 0) == 0) EXPECT_EQ(c, seekCommand(++seeks));
+        if (c.rfind("seek", 0) == 0) {
+            EXPECT_EQ(c, seekCommand(++seeks));
+        }
     }
     EXPECT_EQ(seeks, 150);
     for (int n : {1, 2, 75, 150}) EXPECT_EQ(shownIn(n), n) << n;

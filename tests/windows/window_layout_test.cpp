@@ -170,7 +170,9 @@ TEST_P(StoredLayout, ControlsHaveTheirStoredNamesPlacesTextsAndParents) {
         EXPECT_EQ(widget->parentWidget(), expectedParent);
         EXPECT_EQ(clientPosition(widget), QPoint(px(c.left), px(c.top)));
         EXPECT_EQ(widget->size(), QSize(px(c.width), px(c.height)));
-        if (c.text != nullptr) EXPECT_EQ(textOf(widget), QString::fromUtf8(c.text));
+        if (c.text != nullptr) {
+            EXPECT_EQ(textOf(widget), QString::fromUtf8(c.text));
+        }
         EXPECT_EQ(widget->isHidden(), c.hidden);
         EXPECT_EQ(widget->property("tabIndex").toInt(), c.tab);
     }

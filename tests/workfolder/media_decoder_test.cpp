@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "media_test_clips.h"
-#include "workfolder/media/video_decoder.h"
 #include "workfolder/failure.h"
+#include "workfolder/media/video_decoder.h"
 
 namespace strobo::workfolder::media {
 namespace {
@@ -231,7 +231,10 @@ TEST(VideoDecoderTest, LargeVideoIsScaledDownKeepingAspectRatio) {
     TempFolder folder;
     const auto path = folder.file("hd.avi");
     writeClip(path, clipOptions(1280, 720, ClipCodec::Mjpeg, 1), 3, Content::Numbered);
-    VideoDecoder decoder(path, DecoderOptions{640, 480, 0});
+    DecoderOptions fitted;
+    fitted.maxWidth = 640;
+    fitted.maxHeight = 480;
+    VideoDecoder decoder(path, fitted);
     EXPECT_EQ(decoder.sourceWidth(), 1280);
     const auto frame = decoder.frame(2);
     EXPECT_EQ(frame.width, 640);

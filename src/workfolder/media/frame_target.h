@@ -10,7 +10,7 @@ namespace strobo::workfolder::media {
 // Something the media player can draw video into: in the windows a picture box, found by its
 // native window id; in tests a recorder.
 class FrameTarget {
-public:
+  public:
     virtual ~FrameTarget() = default;
     // Shows the frame at its own size at the top-left corner, on the target's background.
     virtual void showVideoFrame(const engine::PackedImage& frame) = 0;
