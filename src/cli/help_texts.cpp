@@ -87,10 +87,15 @@ std::string commandHelp(std::string_view command) {
                    "SstrobeFIRST+1.bmp … SstrobeLAST+1.bmp を PATH（拡張子を除く）+ 1.bmp, 2.bmp … "
                    "として\n"
                    "保存し、作業フォルダーの SstrobeFIRST.bmp … SstrobeLAST+1.bmp を消します。\n"
-                   "保存の途中で失敗したときは何も消しません。\n"
+                   "保存の途中で失敗したとき、止めたときは、保存していない写真を消しません。\n"
+                   "作業フォルダーのファイル（test*.bmp, Sstrobe*.bmp, Stest0.bmp）に重なる\n"
+                   "保存先は断ります。\n"
                    "Saves Sstrobe<FIRST+1>.bmp to Sstrobe<LAST+1>.bmp of FOLDER as PATH (without\n"
                    "its extension) + 1.bmp, 2.bmp, …, then deletes Sstrobe<FIRST>.bmp to\n"
-                   "Sstrobe<LAST+1>.bmp. When a copy fails, nothing is deleted.\n"
+                   "Sstrobe<LAST+1>.bmp. When a copy fails or Ctrl-C stops it, no picture that "
+                   "was\n"
+                   "not saved is deleted. A PATH whose pictures would replace the folder's own\n"
+                   "files (test*.bmp, Sstrobe*.bmp, Stest0.bmp) is refused.\n"
                    "\n") +
                kExitCodes;
     }
