@@ -91,6 +91,11 @@ TEST_F(ContactSheetTest, TenFramesFillTheFirstNineThumbnailsFromFrameTwo) {
     for (int k = 1; k <= 9; ++k) EXPECT_EQ(shown(k), thumbnailOf(k + 1)) << k;
     for (int k = 10; k <= 90; ++k) EXPECT_TRUE(empty(k)) << k;
     EXPECT_TRUE(m_dialogs.messages.empty());
+
+    // A shorter clip afterwards leaves no thumbnail of the earlier one.
+    m_windows.form2().Text1->setText(QStringLiteral("5"));
+    openContactSheet(m_windows);
+    for (int k = 5; k <= 90; ++k) EXPECT_TRUE(empty(k)) << k;
 }
 
 TEST_F(ContactSheetTest, NinetyOneFramesFillAllNinety) {

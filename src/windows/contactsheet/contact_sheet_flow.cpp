@@ -56,13 +56,14 @@ void openContactSheet(WindowSet& windows) {
     windows.bringToFront(form3);
     const stages::ThumbnailSheet sheet =
         stages::loadThumbnails(windows.files(), prefix, *frameCount);
-    for (std::size_t k = 1; k <= sheet.thumbnails.size(); ++k) {
+    // Thumbnails past this clip's frames are cleared: a picture left from an earlier clip would
+    // offer a number that is no longer there.
+    for (std::size_t k = 1; k <= ContactSheetWindow::kThumbnailCount; ++k) {
         ImageControl* image = form3.Image1(static_cast<int>(k));
-        const engine::PackedImage& thumbnail = sheet.thumbnails[k - 1];
-        if (thumbnail.isNull()) {
+        if (k > sheet.thumbnails.size() || sheet.thumbnails[k - 1].isNull()) {
             image->clearPicture();
         } else {
-            image->setPicture(thumbnail);
+            image->setPicture(sheet.thumbnails[k - 1]);
         }
     }
     if (sheet.unreadable > 0) {

@@ -74,6 +74,12 @@ void StoredWindow::closeEvent(QCloseEvent* event) {
     if (objectName() != QLatin1String("form1")) m_windows.bringToFront(m_windows.form1());
 }
 
+void StoredWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_windows.setFrontWindow(*this);
+}
+
 void StoredWindow::showEvent(QShowEvent* event) {
     QWidget::showEvent(event);
     if (!m_loaded) {

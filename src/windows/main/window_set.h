@@ -50,7 +50,10 @@ class WindowSet {
     // Shows a window a stage opens in front of the others with the keyboard focus, and makes it
     // the window that messages belong to until another is brought to the front.
     void bringToFront(QWidget& window);
-    // The window last brought to the front while it is still shown; nullptr otherwise.
+    // A window the user made the active one: messages belong to it from now on.
+    void setFrontWindow(QWidget& window) { m_front = &window; }
+    // The window last brought to the front or made active while it is still shown; nullptr
+    // otherwise.
     QWidget* frontWindow() const;
 
     // The end button was pressed: a stage under way stops at its next step and says nothing more.
