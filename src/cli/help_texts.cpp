@@ -92,8 +92,7 @@ std::string commandHelp(std::string_view command) {
                    "保存先は断ります。\n"
                    "Saves Sstrobe<FIRST+1>.bmp to Sstrobe<LAST+1>.bmp of FOLDER as PATH (without\n"
                    "its extension) + 1.bmp, 2.bmp, …, then deletes Sstrobe<FIRST>.bmp to\n"
-                   "Sstrobe<LAST+1>.bmp. When a copy fails or Ctrl-C stops it, no picture that "
-                   "was\n"
+                   "Sstrobe<LAST+1>.bmp. When a copy fails or Ctrl-C stops it, nothing that was\n"
                    "not saved is deleted. A PATH whose pictures would replace the folder's own\n"
                    "files (test*.bmp, Sstrobe*.bmp, Stest0.bmp) is refused.\n"
                    "\n") +

@@ -93,8 +93,8 @@ class WorkFilesGuard {
     wf::FileIdentitySet m_existing;
 };
 
-}  // namespace
-
+// Why the range cannot be saved before anything is looked at: NumberOutOfRange or NumberIsNaN
+// when a bound is no 32-bit number, NothingToSave when it holds no picture (e < s).
 std::optional<Failure> checkSaveRange(const FrameRange& range) {
     SaveBounds bounds;
     try {
@@ -110,6 +110,8 @@ std::optional<Failure> checkSaveRange(const FrameRange& range) {
     }
     return std::nullopt;
 }
+
+}  // namespace
 
 SaveResult saveSeries(wf::FileServices& files, std::string_view workFolder, const FrameRange& range,
                       const std::string& prefix, const StopRequest& stopRequested) {

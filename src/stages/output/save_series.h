@@ -36,10 +36,6 @@ struct SaveResult {
 // Asked between two files; true asks the save to stop there.
 using StopRequest = std::function<bool()>;
 
-// Why the range cannot be saved before anything is looked at: NumberOutOfRange or NumberIsNaN
-// when a bound is no 32-bit number, NothingToSave when it holds no picture (e < s).
-std::optional<workfolder::Failure> checkSaveRange(const FrameRange& range);
-
 // Saves the strobe series s+1 .. e+1 of the work folder as prefix + k + ".bmp" (k = n - s),
 // then deletes the strobe files s .. e+1. Every source is checked before the first copy and
 // every copy made before the first delete, so a failure never loses a picture. No saved picture

@@ -3,16 +3,15 @@
 namespace strobo::windows {
 
 // The stages the main window's buttons start: Command1 extraction, Command2 the contact sheet and
-// the composition window (ended by its finish), Command3 the save window (ended by its reset and
-// return), Command5 the animation (ended by its back button). Command4 ends the program.
+// the composition window (ended by its finish), Command3 the save window (done once it has saved),
+// Command5 the animation (ended by its back button). Command4 ends the program.
 enum class MainStage { Extraction, Composition, Save, Animation };
 
 // How a stage ended. Only a completed stage is done for the run; any other end leaves its button
 // on so that the user can try again.
 enum class StageEnd {
     // Extraction: every frame saved, at least two of them. Composition: finished, its frame files
-    // deleted. Save: a save made, then the reset and return. Animation: a whole replay watched,
-    // then back.
+    // deleted. Save: the series saved. Animation: a whole replay watched, then back.
     Completed,
     // The user stopped it part way.
     Stopped,
@@ -30,7 +29,7 @@ struct WorkState {
     bool extracted = false;
     // The composition window finished and deleted the frame files.
     bool composed = false;
-    // The series was saved and the save window left with its reset.
+    // The series was saved (and so removed from the work folder).
     bool saved = false;
     // A whole replay was watched and the animation left with its back button.
     bool watched = false;

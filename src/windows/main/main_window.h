@@ -35,8 +35,6 @@ class MainWindow : public StoredWindow {
     std::string workFolder;
     std::string framePrefix;
 
-    // What the run's work has come to; the buttons follow it.
-    const WorkState& work() const { return m_work; }
     // Records how a stage ended and sets every stage button from the table.
     void stageEnded(MainStage stage, StageEnd end, bool wroteFrames = false);
 
