@@ -59,13 +59,32 @@ std::int64_t countFrameFiles(const std::string& folder) {
     return n;
 }
 
-void printSummary(const std::string& head, const std::vector<std::string>& files) {
-    std::cout << head;
+namespace {
+
+void printHeadAndFiles(std::ostream& out, const std::string& head,
+                       const std::vector<std::string>& files) {
+    out << head;
     if (!files.empty()) {
-        std::cout << ": " << files.front();
-        if (files.size() > 1) std::cout << " … " << files.back();
+        out << ": " << files.front();
+        if (files.size() > 1) out << " … " << files.back();
     }
-    std::cout << '\n';
+    out << '\n';
+}
+
+}  // namespace
+
+void printSummary(const std::string& head, const std::vector<std::string>& files) {
+    printHeadAndFiles(std::cout, head, files);
+}
+
+void printKept(const std::vector<std::string>& saved) {
+    if (saved.empty()) {
+        std::cerr << "no picture saved / 写真は保存されていません\n";
+        return;
+    }
+    const std::string n = countText(saved.size());
+    printHeadAndFiles(std::cerr, n + " pictures saved and kept / " + n + " 枚は保存済みです",
+                      saved);
 }
 
 int runExtract(const std::vector<std::string>& words) {
@@ -151,8 +170,16 @@ int runSave(const std::vector<std::string>& words) {
     wf::FileServices files;
     requireFolder(files, folder);
     const stages::SaveResult result =
-        stages::saveSeries(files, folder, stages::seriesRange(range, every), wf::savePrefix(path));
-    if (result.failure) throw wf::FailureError(*result.failure);
+        stages::saveSeries(files, folder, stages::seriesRange(range, every), wf::savePrefix(path),
+                           [] { return interruptRequested(); });
+    if (result.outcome == stages::SaveOutcome::Stopped) {
+        printKept(result.saved);
+        throw Interrupted();
+    }
+    if (result.failure) {
+        if (!result.saved.empty()) printKept(result.saved);
+        throw wf::FailureError(*result.failure);
+    }
     const std::string n = countText(result.saved.size());
     printSummary(n + " pictures saved / " + n + " 枚保存しました", result.saved);
     return kExitSuccess;

@@ -26,4 +26,8 @@ std::int64_t countFrameFiles(const std::string& folder);
 // "<head>: first … last".
 void printSummary(const std::string& head, const std::vector<std::string>& files);
 
+// Says on standard error which pictures a command that stopped or failed part way has saved and
+// left in place, or that it saved none.
+void printKept(const std::vector<std::string>& saved);
+
 }  // namespace strobo::cli

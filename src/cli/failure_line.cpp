@@ -37,8 +37,10 @@ const char* englishText(FailureKind kind) {
             return "no background picture";
         case FailureKind::StrobeMissing:
             return "missing strobe file";
-        case FailureKind::SaveOntoSeries:
-            return "the pictures would land on the strobe files";
+        case FailureKind::SaveOntoWorkFiles:
+            return "the pictures would replace the work folder's own files";
+        case FailureKind::NothingToSave:
+            return "nothing to save";
         case FailureKind::PristineMissing:
             return "no pristine background";
         case FailureKind::FrameSizesDiffer:

@@ -81,9 +81,11 @@ MakeResult runMakeRoad(const MakeRequest& request) {
     ProgressView view;
     MakeResult result = stages::makeStrobe(request, view.progress());
     view.finish();
+    if (!result.stopped && !result.failure) return result;
+    // Pictures saved before the stop stay where they are; the user must know which.
+    if (!result.saved.empty()) printKept(result.saved);
     if (result.stopped) throw Interrupted();
-    if (result.failure) throw workfolder::FailureError(*result.failure);
-    return result;
+    throw workfolder::FailureError(*result.failure);
 }
 
 void printSaved(const MakeResult& result) {

@@ -47,10 +47,12 @@ std::string japaneseText(const Failure& f) {
             return "背景の画像が見つかりません: " + quoted(f.file);
         case FailureKind::StrobeMissing:
             return "ストロボ写真がありません: " + quoted(f.file);
-        case FailureKind::SaveOntoSeries:
-            return "保存先がストロボ写真と同じ名前になるため保存できません。別の名前を選んでくださ"
-                   "い: " +
+        case FailureKind::SaveOntoWorkFiles:
+            return "保存先が作業フォルダーのフレームやストロボ写真、背景の画像と重なるため"
+                   "保存できません。別の名前か別のフォルダーを選んでください: " +
                    quoted(f.file);
+        case FailureKind::NothingToSave:
+            return "範囲（" + f.detail + "）には保存する写真がありません";
         case FailureKind::PristineMissing:
             return "元の背景画像が見つかりません: " + quoted(f.file);
         case FailureKind::FrameSizesDiffer:

@@ -37,8 +37,11 @@ enum class FailureKind {
     BackgroundMissing,
     // file: a strobe file of the series that is not there.
     StrobeMissing,
-    // file: a saved picture's name that is one of the series' own strobe files.
-    SaveOntoSeries,
+    // file: a saved picture's name that would replace one of the work folder's own files (a frame
+    // file, a strobe file or a base image).
+    SaveOntoWorkFiles,
+    // The range to save holds no picture; detail: the range.
+    NothingToSave,
     // file: the pristine base image.
     PristineMissing,
     // file: a frame file whose size differs from the first one's.

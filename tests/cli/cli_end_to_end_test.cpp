@@ -286,6 +286,8 @@ TEST_F(CliEndToEndTest, WrongUsageAndBadInputEndWithTheirCodesAndAOneLineMessage
         {{"build", q(m_work), "1", "2"}, 1, "test2.bmp"},
         {{"save", q(m_work), "1", "2", q(m_out + "/s.bmp")}, 1, "Sstrobe2.bmp"},
         {{"save", q(m_work), "1", "zwei", q(m_out + "/s.bmp")}, 1, "zwei"},
+        {{"save", q(m_work), "4", "0", q(m_out + "/s.bmp")}, 1, "nothing to save"},
+        {{"save", q(m_work), "0", "3", q(m_work + "/test")}, 1, "test1.bmp"},
         {{"build"}, 2, ""},
         {{"build", q(m_work), "1", "2", "3"}, 2, "3"},
         {{"build", q(m_work), "1", "2", "--op"}, 2, "--op"},

@@ -153,10 +153,11 @@ TEST(NewcomerRoad, DarkBallOnWhiteFromAnEmptyFolderEveryThirdFrameInWindowsAndCo
         EXPECT_EQ(set.form4().Command1->text(), "完了しました。");
         set.form4().Command2->click();
     }
-    ASSERT_EQ(dialogs.messages.size(), 3u);
+    ASSERT_EQ(dialogs.messages.size(), 4u);
     EXPECT_EQ(dialogs.messages[0], "出力が完了しました");
-    EXPECT_NE(dialogs.messages[1].find(wf::pristineBaseImage(work)), std::string::npos);
-    EXPECT_NE(dialogs.messages[2].find(out + "/win_full.bmp"), std::string::npos);
+    EXPECT_NE(dialogs.messages[1].find("0 番から 27 番までの 3 枚ごと、10 枚"), std::string::npos);
+    EXPECT_NE(dialogs.messages[2].find(wf::pristineBaseImage(work)), std::string::npos);
+    EXPECT_NE(dialogs.messages[3].find(out + "/win_full.bmp"), std::string::npos);
     EXPECT_FALSE(files.fileExists(out + "/win11.bmp"));
     const PackedImage full = files.loadPicture(out + "/win_full.bmp");
     EXPECT_EQ(full.width, kWidth);

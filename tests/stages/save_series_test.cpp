@@ -5,7 +5,10 @@
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
+#include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
@@ -114,18 +117,36 @@ TEST_F(SaveSeriesTest, ExistingPicturesAreOverwrittenWithoutAQuestion) {
     EXPECT_EQ(readAll(m_out + "/run1.bmp"), "strobe2");
 }
 
-TEST_F(SaveSeriesTest, RangeEdges) {
-    // e = s - 1: nothing to copy, only strobe file s to delete.
+TEST_F(SaveSeriesTest, RangeWithoutAPictureIsAFailureThatTouchesNothing) {
+    // e = s - 1 (the series is the background alone) and a swapped range.
     makeSeries(4, 5);
-    EXPECT_EQ(save(4, 3, m_out + "/a.bmp"), SaveOutcome::Saved);
-    EXPECT_FALSE(exists(strobe(4)));
+    for (const auto& [first, last] : {std::pair{4.0, 3.0}, std::pair{20.0, 10.0}}) {
+        EXPECT_EQ(save(first, last, m_out + "/a.bmp"), SaveOutcome::CopyFailed) << first;
+        EXPECT_EQ(failureKind(), wf::FailureKind::NothingToSave);
+        EXPECT_TRUE(m_result.saved.empty());
+    }
+    EXPECT_TRUE(exists(strobe(4)));
     EXPECT_TRUE(exists(strobe(5)));
     EXPECT_TRUE(QDir(QString::fromStdString(m_out)).isEmpty());
+}
 
-    // e < s - 1: nothing at all.
-    EXPECT_EQ(save(5, 2, m_out + "/b.bmp"), SaveOutcome::Saved);
-    EXPECT_TRUE(exists(strobe(5)));
-    EXPECT_TRUE(QDir(QString::fromStdString(m_out)).isEmpty());
+TEST_F(SaveSeriesTest, AStopBetweenFilesDeletesNothingThatWasNotSaved) {
+    makeSeries(1, 5);
+    int asked = 0;
+    // Stopped before the third copy: two pictures saved, the whole series still there.
+    m_result = saveSeries(m_files, m_work, {1, 4}, m_out + "/run", [&] { return ++asked == 3; });
+    EXPECT_EQ(m_result.outcome, SaveOutcome::Stopped);
+    EXPECT_EQ(m_result.saved, (std::vector<std::string>{m_out + "/run1.bmp", m_out + "/run2.bmp"}));
+    EXPECT_FALSE(exists(m_out + "/run3.bmp"));
+    for (int n = 1; n <= 5; ++n) EXPECT_TRUE(exists(strobe(n))) << n;
+
+    // Stopped during the deletes (after 4 copies, 2 deletes): the rest of the series stays.
+    asked = 0;
+    m_result = saveSeries(m_files, m_work, {1, 4}, m_out + "/run", [&] { return ++asked == 7; });
+    EXPECT_EQ(m_result.outcome, SaveOutcome::Stopped);
+    EXPECT_EQ(m_result.saved.size(), 4u);
+    EXPECT_FALSE(exists(strobe(2)));
+    for (int n = 3; n <= 5; ++n) EXPECT_TRUE(exists(strobe(n))) << n;
 }
 
 TEST_F(SaveSeriesTest, HalvesGoToTheEvenNeighbourAndKKeepsTheFraction) {
@@ -180,19 +201,29 @@ TEST_F(SaveSeriesTest, RangeOutsideTheIntegerRangeIsReportedNotSaved) {
     EXPECT_TRUE(QDir(QString::fromStdString(m_out)).isEmpty());
 }
 
-TEST_F(SaveSeriesTest, SavingOntoTheSeriesItselfIsRefused) {
-    // Sstrobe + k would name strobe files 1 .. 3 of the series 1 .. 4, which the delete loop
-    // would then remove with the saved pictures in them.
+TEST_F(SaveSeriesTest, NamesThatWouldReplaceTheWorkFolderFilesAreRefusedByIdentity) {
+    // The work folder reached through a link is the same folder; its frame files, another series
+    // and the base images are as much its own as the series being saved.
+    std::filesystem::create_directory_symlink(m_work, m_root + "/alias");
     makeSeries(1, 4);
-    EXPECT_EQ(save(1, 3, m_work + "/Sstrobe.bmp"), SaveOutcome::CopyFailed);
-    EXPECT_EQ(failureKind(), wf::FailureKind::SaveOntoSeries);
-    EXPECT_EQ(save(1, 3, m_work + "/../work/Sstrobe"), SaveOutcome::CopyFailed);
-    EXPECT_EQ(failureKind(), wf::FailureKind::SaveOntoSeries);
-    for (int n = 1; n <= 4; ++n) EXPECT_EQ(readAll(strobe(n)), "strobe" + std::to_string(n));
+    makeSeries(11, 14);
+    writeText(wf::frameFile(m_work, 1), "frame1");
+    std::filesystem::create_symlink(wf::pristineBaseImage(m_work), m_out + "/pristine1.bmp");
+    for (const std::string& chosen :
+         {m_work + "/Sstrobe.bmp", m_root + "/alias/Sstrobe", m_root + "/alias/test.bmp",
+          m_work + "/test", m_work + "/../work/Sstrobe-x.bmp", m_out + "/pristine.bmp"}) {
+        EXPECT_EQ(save(1, 3, chosen), SaveOutcome::CopyFailed) << chosen;
+        EXPECT_EQ(failureKind(), wf::FailureKind::SaveOntoWorkFiles) << chosen;
+    }
+    for (int n : {1, 2, 3, 4, 11, 12, 13, 14})
+        EXPECT_EQ(readAll(strobe(n)), "strobe" + std::to_string(n));
+    EXPECT_EQ(readAll(wf::frameFile(m_work, 1)), "frame1");
+    EXPECT_EQ(readAll(wf::pristineBaseImage(m_work)), "pristine");
+    EXPECT_FALSE(exists(wf::frameFile(m_work, 2)));
 
-    // A name beside the series that no strobe file uses is fine.
-    EXPECT_EQ(save(1, 3, m_work + "/Sstrobe-x.bmp"), SaveOutcome::Saved);
-    EXPECT_EQ(readAll(m_work + "/Sstrobe-x1.bmp"), "strobe2");
+    // Another name in the work folder is fine.
+    EXPECT_EQ(save(1, 3, m_root + "/alias/run.bmp"), SaveOutcome::Saved);
+    EXPECT_EQ(readAll(m_work + "/run1.bmp"), "strobe2");
 }
 
 class ResetTest : public SaveSeriesTest {};

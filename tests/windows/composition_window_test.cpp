@@ -157,16 +157,29 @@ TEST_F(CompositionWindowTest, FinishDeletesTheFramesAndHandsBackToTheMainWindow)
     EXPECT_FALSE(m_windows.form1().Command2->isEnabled());
 }
 
-TEST_F(CompositionWindowTest, MainWindowHandsOverAndNeverEnablesAButtonAgain) {
+TEST_F(CompositionWindowTest, MainWindowHandsOverAndEveryUnfinishedStageCanRunAgain) {
     MainWindow& form1 = m_windows.form1();
-    // Animation: form1 stays, Form5 plays; back disables Command5.
+    form1.workFolder = m_folder;
+    // Before a build there is nothing to replay or save: said, and nothing opens.
+    form1.Command5->click();
+    form1.Command3->click();
+    EXPECT_EQ(m_dialogs.messages.size(), 2u);
+    EXPECT_FALSE(m_windows.form5().isVisible());
+    EXPECT_FALSE(m_windows.form4().isVisible());
+    EXPECT_TRUE(form1.isVisible());
+    EXPECT_TRUE(form1.Command3->isEnabled());
+    EXPECT_TRUE(form1.Command5->isEnabled());
+
+    m_windows.composition().show();
+    m_windows.composition().Command1->click();
+    // Animation: form1 stays, Form5 plays; back before a whole replay keeps Command5.
     form1.Command5->click();
     EXPECT_TRUE(m_windows.form5().isVisible());
     EXPECT_TRUE(m_windows.form5().isPlaying());
     EXPECT_TRUE(form1.isVisible());
     m_windows.form5().Command2->click();
     EXPECT_FALSE(m_windows.form5().isVisible());
-    EXPECT_FALSE(form1.Command5->isEnabled());
+    EXPECT_TRUE(form1.Command5->isEnabled());
 
     // Saving: form1 hides while Form4 shows; closing Form4 with its close box returns to form1
     // and changes no button.
@@ -176,13 +189,18 @@ TEST_F(CompositionWindowTest, MainWindowHandsOverAndNeverEnablesAButtonAgain) {
     m_windows.form4().close();
     EXPECT_TRUE(form1.isVisible());
     EXPECT_TRUE(form1.Command3->isEnabled());
-    EXPECT_FALSE(form1.Command5->isEnabled());
 
     // Closing the contact sheet likewise.
     m_windows.form3().show();
     m_windows.form3().close();
     EXPECT_FALSE(m_windows.form3().isVisible());
     EXPECT_TRUE(form1.isVisible());
+
+    // The composition's finish is done for the run; saving and watching are still to come.
+    m_windows.composition().Command2->click();
+    EXPECT_FALSE(form1.Command2->isEnabled());
+    EXPECT_TRUE(form1.Command3->isEnabled());
+    EXPECT_TRUE(form1.Command5->isEnabled());
 }
 
 TEST_F(CompositionWindowTest, EndButtonClosesEveryWindow) {

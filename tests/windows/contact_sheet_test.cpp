@@ -91,6 +91,11 @@ TEST_F(ContactSheetTest, TenFramesFillTheFirstNineThumbnailsFromFrameTwo) {
     for (int k = 1; k <= 9; ++k) EXPECT_EQ(shown(k), thumbnailOf(k + 1)) << k;
     for (int k = 10; k <= 90; ++k) EXPECT_TRUE(empty(k)) << k;
     EXPECT_TRUE(m_dialogs.messages.empty());
+
+    // A shorter clip afterwards leaves no thumbnail of the earlier one.
+    m_windows.form2().Text1->setText(QStringLiteral("5"));
+    openContactSheet(m_windows);
+    for (int k = 5; k <= 90; ++k) EXPECT_TRUE(empty(k)) << k;
 }
 
 TEST_F(ContactSheetTest, NinetyOneFramesFillAllNinety) {
@@ -107,17 +112,19 @@ TEST_F(ContactSheetTest, LongerClipsShowTheFirstNinetyAndSaySo) {
     openContactSheet(m_windows);
     EXPECT_EQ(shown(90), thumbnailOf(91));
     ASSERT_EQ(m_dialogs.messages.size(), 1u);
-    EXPECT_NE(m_dialogs.messages[0].find("94"), std::string::npos);
-    EXPECT_NE(m_dialogs.messages[0].find("90"), std::string::npos);
+    EXPECT_NE(m_dialogs.messages[0].find("94 枚"), std::string::npos);
+    EXPECT_NE(m_dialogs.messages[0].find("91 番から 94 番まで"), std::string::npos)
+        << "the numbers past the sheet can still be typed";
 }
 
-TEST_F(ContactSheetTest, OneOrNoFrameLoadsNothing) {
+TEST_F(ContactSheetTest, OneOrNoFrameIsSaidAndNoEmptySheetShows) {
     for (const char* count : {"1", "0", "-3"}) {
+        m_dialogs.messages.clear();
         extracted(1, count);
         openContactSheet(m_windows);
-        EXPECT_TRUE(form3().isVisible()) << count;
-        for (int k = 1; k <= 90; ++k) EXPECT_TRUE(empty(k));
-        EXPECT_TRUE(m_dialogs.messages.empty());
+        EXPECT_FALSE(form3().isVisible()) << count;
+        ASSERT_EQ(m_dialogs.messages.size(), 1u) << count;
+        EXPECT_NE(m_dialogs.messages[0].find("使える写真がありません"), std::string::npos);
     }
 }
 
@@ -158,6 +165,8 @@ TEST_F(ContactSheetTest, TypedRangeHandsOverToTheCompositionWindow) {
     QSignalSpy clicked(form3().Command1, &QPushButton::clicked);
     form3().Command1->click();
     EXPECT_EQ(clicked.count(), 1);
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("3 番から 8 番まで、6 枚"), std::string::npos);
     EXPECT_FALSE(form3().isVisible());
     EXPECT_TRUE(m_windows.composition().isVisible());
     EXPECT_EQ(form3().Text1->text(), QStringLiteral("3"));
@@ -170,11 +179,34 @@ TEST_F(ContactSheetTest, TypedRangeHandsOverToTheCompositionWindow) {
     EXPECT_EQ(form3().Text2->text(), QStringLiteral("8"));
 }
 
-TEST_F(ContactSheetTest, EmptyRangeStillHandsOver) {
-    extracted(3);
+TEST_F(ContactSheetTest, ARangeWithoutPicturesOrBeyondTheFramesIsRefusedNamingTheCount) {
+    extracted(10);
     openContactSheet(m_windows);
+    struct Case {
+        const char* first;
+        const char* last;
+        const char* said;
+    };
+    for (const Case& c :
+         {Case{"", "", "入力されていません"}, Case{"abc", "xyz", "「abc」"},
+          Case{"20", "10", "20 番から 10 番までには写真がありません"},
+          Case{"3", "10", "3 番から 10 番までは使えません"},
+          Case{"-1", "4", "-1 番から 4 番までは使えません"}, Case{"2.5", "4", "「2.5」"}}) {
+        m_dialogs.messages.clear();
+        form3().Text1->setText(QString::fromUtf8(c.first));
+        form3().Text2->setText(QString::fromUtf8(c.last));
+        form3().Command1->click();
+        ASSERT_EQ(m_dialogs.messages.size(), 1u) << c.first << " " << c.last;
+        EXPECT_NE(m_dialogs.messages[0].find(c.said), std::string::npos) << m_dialogs.messages[0];
+        EXPECT_NE(m_dialogs.messages[0].find("0 番から 9 番まで"), std::string::npos);
+        EXPECT_NE(m_dialogs.messages[0].find("フレーム 10 枚"), std::string::npos);
+        EXPECT_TRUE(form3().isVisible());
+        EXPECT_FALSE(m_windows.isCreated(QStringLiteral("合成")));
+    }
+    // Full-width digits, as an input method types them, are numbers like any other.
+    form3().Text1->setText(QStringLiteral("１"));
+    form3().Text2->setText(QStringLiteral("9"));
     form3().Command1->click();
-    EXPECT_FALSE(form3().isVisible());
     EXPECT_TRUE(m_windows.composition().isVisible());
 }
 

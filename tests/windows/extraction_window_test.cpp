@@ -16,6 +16,7 @@
 #include "windows/extraction/playback_window.h"
 #include "windows/main/desktop_dialogs.h"
 #include "windows/main/main_window.h"
+#include "windows/main/navigation.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
 #include "workfolder/file_names.h"
@@ -259,13 +260,12 @@ TEST_F(ExtractionWindowTest, MissingFolderIsMadeOnlyWhenTheUserAgrees) {
 
 TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWindow) {
     MainWindow& form1 = m_windows.form1();
-    form1.Command5->setEnabled(false);
     answer(makeClip(4), m_work);
     std::vector<QString> labels;
     m_onYield = [&] {
-        for (QPushButton* b :
-             {form1.Command1, form1.Command2, form1.Command3, form1.Command4, form1.Command5})
+        for (QPushButton* b : {form1.Command1, form1.Command2, form1.Command3, form1.Command5})
             EXPECT_FALSE(b->isEnabled());
+        EXPECT_TRUE(form1.Command4->isEnabled()) << "the way out stays";
         QProgressDialog* dialog = progressDialog();
         ASSERT_NE(dialog, nullptr);
         EXPECT_TRUE(dialog->isVisible());
@@ -283,7 +283,7 @@ TEST_F(ExtractionWindowTest, ButtonsAreLockedAndProgressShowsBesideThePlaybackWi
     EXPECT_TRUE(form1.Command2->isEnabled());
     EXPECT_TRUE(form1.Command3->isEnabled());
     EXPECT_TRUE(form1.Command4->isEnabled());
-    EXPECT_FALSE(form1.Command5->isEnabled());
+    EXPECT_TRUE(form1.Command5->isEnabled());
 }
 
 TEST_F(ExtractionWindowTest, StoppingKeepsTheFramesSavedSoFar) {
@@ -299,7 +299,22 @@ TEST_F(ExtractionWindowTest, StoppingKeepsTheFramesSavedSoFar) {
     ASSERT_EQ(m_dialogs.messages.size(), 1u);
     EXPECT_NE(m_dialogs.messages[0].find("3 番まで"), std::string::npos);
     EXPECT_EQ(m_commands.back(), "close test");
-    EXPECT_FALSE(m_windows.form1().Command1->isEnabled());
+    EXPECT_TRUE(m_windows.form1().Command1->isEnabled()) << "a wrong clip can be replaced";
+}
+
+TEST_F(ExtractionWindowTest, TheEndButtonStopsTheExtractionAndEndsWithoutAWord) {
+    connectMainWindow(m_windows);
+    answer(makeClip(6), m_work);
+    int yields = 0;
+    m_onYield = [&] {
+        if (++yields == 2) m_windows.form1().Command4->click();
+    };
+    runExtraction(m_windows);
+    EXPECT_TRUE(m_dialogs.messages.empty());
+    EXPECT_FALSE(exists(4));
+    EXPECT_EQ(m_commands.back(), "close test");
+    EXPECT_FALSE(m_windows.form2().isVisible());
+    EXPECT_EQ(progressDialog(), nullptr);
 }
 
 TEST_F(ExtractionWindowTest, UnwritableFrameStopsWithAMessageAndTheFramesSoFarCount) {

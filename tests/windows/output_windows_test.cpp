@@ -14,6 +14,7 @@
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
 #include "windows/output/animation_window.h"
+#include "windows/output/output_flow.h"
 #include "windows/output/save_window.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
@@ -42,7 +43,7 @@ class OutputWindowsTest : public ::testing::Test {
         m_files.savePicture(engine::PackedImage(4, 4, 0), wf::baseStrobeImage(m_work));
         m_files.savePicture(engine::PackedImage(4, 4, engine::packColor(9, 9, 9)),
                             wf::pristineBaseImage(m_work));
-        m_windows.form1().Text1->setText(QString::fromStdString(m_work));
+        chooseWorkFolder(m_work);
         setRange("3", "5");
         m_windows.setDialogs(m_dialogs);
         m_windows.form5().useScheduler(m_clock);
@@ -53,6 +54,11 @@ class OutputWindowsTest : public ::testing::Test {
             m_files.savePicture(engine::PackedImage(4, 4, engine::packColor(n, 0, 0)),
                                 wf::strobeFile(m_work, n));
         }
+    }
+    // What an extraction leaves in form1.
+    void chooseWorkFolder(const std::string& folder) {
+        m_windows.form1().workFolder = folder;
+        m_windows.form1().Text1->setText(QString::fromStdString(folder));
     }
     void setRange(const char* first, const char* last) {
         m_windows.form3().Text1->setText(QString::fromUtf8(first));
@@ -102,25 +108,56 @@ TEST_F(OutputWindowsTest, SaveCompletesTheButtonOnlyAfterASuccessfulSave) {
     EXPECT_FALSE(exists(m_out + "/run4.bmp"));
     for (int n = 3; n <= 6; ++n) EXPECT_FALSE(exists(wf::strobeFile(m_work, n)));
     EXPECT_TRUE(form4.isVisible());
+    EXPECT_FALSE(m_windows.form1().Command3->isEnabled()) << "the save is done for the run";
 }
 
-TEST_F(OutputWindowsTest, SaveWithEmptyRangeStillCompletes) {
+TEST_F(OutputWindowsTest, NothingToSaveOrANameOnTheWorkFilesIsSaidAndNeverCompletes) {
+    makeSeries(3, 6);
     SaveWindow& form4 = m_windows.form4();
     form4.show();
-    setRange("5", "3");
-    m_dialogs.saveAnswers.push_back(m_out + "/x.bmp");
+    setRange("20", "10");
     form4.Command1->click();
-    EXPECT_FALSE(form4.Command1->isEnabled());
-    EXPECT_EQ(form4.Command1->text(), QStringLiteral("完了しました。"));
+    ASSERT_EQ(m_dialogs.messages.size(), 1u);
+    EXPECT_NE(m_dialogs.messages[0].find("20 番から 10 番"), std::string::npos);
+    EXPECT_TRUE(m_dialogs.dialogRequests.empty()) << "no name is asked for nothing";
+
+    setRange("3", "5");
+    m_dialogs.saveAnswers.push_back(m_work + "/test.bmp");
+    form4.Command1->click();
+    ASSERT_EQ(m_dialogs.messages.size(), 2u);
+    EXPECT_NE(m_dialogs.messages[1].find(m_work + "/test1.bmp"), std::string::npos);
+    EXPECT_TRUE(form4.Command1->isEnabled());
+    EXPECT_EQ(form4.Command1->text(), QStringLiteral("ファイルを保存する"));
+    for (int n = 3; n <= 6; ++n) EXPECT_TRUE(exists(wf::strobeFile(m_work, n)));
+    EXPECT_TRUE(m_windows.form1().Command3->isEnabled());
 }
 
-TEST_F(OutputWindowsTest, WorkFolderIsCopiedOnceOnTheFirstShowing) {
-    SaveWindow& form4 = m_windows.form4();
-    form4.show();
-    form4.hide();
-    m_windows.form1().Text1->setText(QStringLiteral("elsewhere"));
-    form4.show();
-    EXPECT_EQ(form4.workFolder(), m_work);
+TEST_F(OutputWindowsTest, BeforeAnySeriesTheOutputWindowsRefuseAndLaterUseTheFolderOfTheMoment) {
+    chooseWorkFolder("");
+    // Shown once before any extraction, as a user could with the close box, and left.
+    m_windows.form4().show();
+    m_windows.form4().close();
+    for (void (*open)(WindowSet&) : {openSaveWindow, openAnimation}) open(m_windows);
+    ASSERT_EQ(m_dialogs.messages.size(), 2u);
+    for (const std::string& message : m_dialogs.messages)
+        EXPECT_EQ(message.find("Text1"), std::string::npos) << message;
+    EXPECT_FALSE(m_windows.form4().isVisible());
+    EXPECT_FALSE(m_windows.form5().isVisible());
+    EXPECT_TRUE(m_windows.form1().isVisible());
+
+    // Extracted and built, but the series not there: refused with its real name.
+    chooseWorkFolder(m_work);
+    openAnimation(m_windows);
+    ASSERT_EQ(m_dialogs.messages.size(), 3u);
+    EXPECT_NE(m_dialogs.messages[2].find(wf::strobeFile(m_work, 4)), std::string::npos);
+
+    makeSeries(3, 6);
+    openSaveWindow(m_windows);
+    EXPECT_TRUE(m_windows.form4().isVisible());
+    m_dialogs.saveAnswers.push_back(m_out + "/run.bmp");
+    m_windows.form4().Command1->click();
+    EXPECT_TRUE(exists(m_out + "/run3.bmp"));
+    EXPECT_FALSE(exists(wf::strobeFile(m_work, 6)));
 }
 
 TEST_F(OutputWindowsTest, ResetRestoresTheBaseImageAndReturnsToTheMainWindow) {
@@ -132,7 +169,7 @@ TEST_F(OutputWindowsTest, ResetRestoresTheBaseImageAndReturnsToTheMainWindow) {
     EXPECT_EQ(m_files.loadPicture(wf::baseStrobeImage(m_work)).at(0, 0),
               engine::packColor(9, 9, 9));
     EXPECT_FALSE(form4.isVisible());
-    EXPECT_FALSE(form1.Command3->isEnabled());
+    EXPECT_TRUE(form1.Command3->isEnabled()) << "left without a save, the save stays open";
     EXPECT_TRUE(form1.isVisible());
 }
 
@@ -243,8 +280,14 @@ TEST_F(OutputWindowsTest, BackStopsThePlaybackAndReturnsToTheMainWindow) {
     EXPECT_FALSE(form5.isPlaying());
     EXPECT_FALSE(form5.isReplaying());
     EXPECT_FALSE(m_clock.hasPending());
-    EXPECT_FALSE(form1.Command5->isEnabled());
+    EXPECT_TRUE(form1.Command5->isEnabled()) << "left before the end of a replay";
     EXPECT_TRUE(form1.isVisible());
+
+    // Watched to the end of a replay, the animation is done for the run.
+    openAnimation(m_windows);
+    m_clock.advance(1900ms);
+    form5.Command2->click();
+    EXPECT_FALSE(form1.Command5->isEnabled());
 }
 
 TEST_F(OutputWindowsTest, ClosingTheWindowStopsThePlayback) {

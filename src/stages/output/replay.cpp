@@ -129,6 +129,7 @@ void Replay::showCurrent() {
 void Replay::advance() {
     if (!m_replaying) return;
     if (m_current >= m_last) {
+        if (m_view.replayEnded) m_view.replayEnded();
         finishReplay();
         return;
     }

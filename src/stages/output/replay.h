@@ -42,6 +42,8 @@ struct ReplayView {
     std::function<FrameRange()> readRange;
     // The playback stopped by itself (a missing picture or a range out of bounds).
     std::function<void()> stoppedByItself;
+    // A replay showed every picture of its range, the last one for its whole pause.
+    std::function<void()> replayEnded;
 };
 
 // The animation window's playback: the timer Timer1 and the replays it starts, as a state machine

@@ -93,6 +93,15 @@ void CompositionWindow::cancelBuild() {
     if (m_build) m_build->cancel();
 }
 
+void CompositionWindow::takeOver() {
+    if (isLoaded() && !m_build) {
+        m_workFolder = windows().form1().Text1->text().toStdString();
+        Command1->show();
+        Command2->hide();
+    }
+    windows().bringToFront(*this);
+}
+
 void CompositionWindow::runBuild() {
     if (m_build) return;
     Command1->hide();
@@ -155,9 +164,8 @@ void CompositionWindow::finish() {
         windows().dialogs().messageBox(text);
     }
     hide();
-    MainWindow& form1 = windows().form1();
-    form1.Command2->setEnabled(false);
-    form1.show();
+    windows().form1().stageEnded(MainStage::Composition, StageEnd::Completed);
+    windows().bringToFront(windows().form1());
 }
 
 }  // namespace strobo::windows

@@ -33,6 +33,9 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
     bool isBuilding() const { return m_build != nullptr; }
     // Asks a running build to stop after its current step (used when the program ends).
     void cancelBuild();
+    // The contact sheet hands over: the window comes up ready to build from the folder form1
+    // holds now, whatever an earlier build left on it.
+    void takeOver();
 
     // The controls, named as stored.
     QListWidget* List1 = nullptr;

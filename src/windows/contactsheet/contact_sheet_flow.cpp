@@ -1,10 +1,14 @@
 #include "windows/contactsheet/contact_sheet_flow.h"
 
 #include <QLineEdit>
+#include <QSpinBox>
 #include <algorithm>
+#include <optional>
+#include <variant>
 
 #include "stages/contactsheet/thumbnails.h"
 #include "windows/contactsheet/contact_sheet_window.h"
+#include "windows/contactsheet/range_check.h"
 #include "windows/extraction/playback_window.h"
 #include "windows/main/dialogs.h"
 #include "windows/main/image_control.h"
@@ -22,35 +26,45 @@ constexpr const char* kNoExtraction =
     "まだフレームがありません。先に「AVIファイルからＢＭＰを作成する」でフレームを作ってください"
     "。";
 
+std::optional<std::int32_t> frameCountOf(WindowSet& windows) {
+    if (windows.form1().framePrefix.empty()) return std::nullopt;
+    try {
+        return wf::toInt32(wf::strictTextToNumber(windows.form2().Text1->text().toStdString()));
+    } catch (const wf::FailureError&) {
+        return std::nullopt;
+    }
+}
+
 }  // namespace
 
 void openContactSheet(WindowSet& windows) {
     Dialogs& dialogs = windows.dialogs();
     const std::string& prefix = windows.form1().framePrefix;
-    std::int32_t frameCount = 0;
-    try {
-        frameCount =
-            wf::toInt32(wf::strictTextToNumber(windows.form2().Text1->text().toStdString()));
-    } catch (const wf::FailureError&) {
+    const std::optional<std::int32_t> frameCount = frameCountOf(windows);
+    if (!frameCount) {
         dialogs.messageBox(kNoExtraction);
         return;
     }
-    if (prefix.empty()) {
-        dialogs.messageBox(kNoExtraction);
+    if (*frameCount < 2) {
+        dialogs.messageBox("フレームが " + wf::numberText(std::max(*frameCount, 0)) +
+                           " 枚しかないので、ストロボ写真に使える写真がありません。\n"
+                           "「AVIファイルからＢＭＰを作成する」で、もっと長い動画からフレームを"
+                           "作ってください。");
         return;
     }
 
     ContactSheetWindow& form3 = windows.form3();
-    form3.show();
+    windows.bringToFront(form3);
     const stages::ThumbnailSheet sheet =
-        stages::loadThumbnails(windows.files(), prefix, frameCount);
-    for (std::size_t k = 1; k <= sheet.thumbnails.size(); ++k) {
+        stages::loadThumbnails(windows.files(), prefix, *frameCount);
+    // Thumbnails past this clip's frames are cleared: a picture left from an earlier clip would
+    // offer a number that is no longer there.
+    for (std::size_t k = 1; k <= ContactSheetWindow::kThumbnailCount; ++k) {
         ImageControl* image = form3.Image1(static_cast<int>(k));
-        const engine::PackedImage& thumbnail = sheet.thumbnails[k - 1];
-        if (thumbnail.isNull()) {
+        if (k > sheet.thumbnails.size() || sheet.thumbnails[k - 1].isNull()) {
             image->clearPicture();
         } else {
-            image->setPicture(thumbnail);
+            image->setPicture(sheet.thumbnails[k - 1]);
         }
     }
     if (sheet.unreadable > 0) {
@@ -59,9 +73,33 @@ void openContactSheet(WindowSet& windows) {
                            wf::japaneseText(*sheet.firstFailure));
     }
     if (sheet.pictures > ContactSheetWindow::kThumbnailCount) {
+        const std::string hidden = sheet.pictures == ContactSheetWindow::kThumbnailCount + 1
+                                       ? "91 番"
+                                       : "91 番から " + wf::numberText(sheet.pictures) + " 番まで";
         dialogs.messageBox("写真は " + wf::numberText(sheet.pictures) +
-                           " 枚ありますが、表示できるのは最初の 90 枚だけです。");
+                           " 枚ありますが、表示できるのは最初の 90 枚だけです。\n" + hidden +
+                           "の写真も、番号を入力すれば使えます。");
     }
+}
+
+bool acceptTypedRange(WindowSet& windows) {
+    Dialogs& dialogs = windows.dialogs();
+    const std::optional<std::int32_t> frameCount = frameCountOf(windows);
+    if (!frameCount) {
+        dialogs.messageBox(kNoExtraction);
+        return false;
+    }
+    const ContactSheetWindow& form3 = windows.form3();
+    const auto range = understandRange(form3.Text1->text().toStdString(),
+                                       form3.Text2->text().toStdString(), *frameCount);
+    if (const auto* why = std::get_if<std::string>(&range)) {
+        dialogs.messageBox(*why);
+        return false;
+    }
+    dialogs.messageBox(
+        understoodText(std::get<UnderstoodRange>(range), form3.intervalBox->value()) +
+        "の写真でストロボ写真を作ります。");
+    return true;
 }
 
 }  // namespace strobo::windows

@@ -9,6 +9,7 @@
 
 #include "ui_contact_sheet_window.h"
 #include "windows/composition/composition_window.h"
+#include "windows/contactsheet/contact_sheet_flow.h"
 #include "windows/main/image_control.h"
 #include "windows/main/window_set.h"
 #include "workfolder/numbers.h"
@@ -59,8 +60,9 @@ ContactSheetWindow::ContactSheetWindow(WindowSet& windows) : StoredWindow(window
 }
 
 void ContactSheetWindow::makeStrobeClicked() {
+    if (!acceptTypedRange(windows())) return;
     hide();
-    windows().composition().show();
+    windows().composition().takeOver();
 }
 
 ImageControl* ContactSheetWindow::Image1(int k) const {

@@ -29,10 +29,11 @@ bool isBlank(const std::string& text) {
 }
 
 // "i / N" beside the playback window, never over it, with a button to stop after the frame
-// being saved.
+// being saved. It stays above the playback and main windows, so that a click on the main window
+// never hides the one way to stop.
 class ProgressDialog {
   public:
-    ProgressDialog() {
+    explicit ProgressDialog(QWidget& owner) : m_dialog(&owner) {
         m_dialog.setObjectName(QString::fromLatin1(kProgressDialogName));
         m_dialog.setWindowTitle(QStringLiteral("ＢＭＰの作成"));
         m_dialog.setCancelButtonText(QStringLiteral("中止"));
@@ -40,6 +41,7 @@ class ProgressDialog {
         m_dialog.setAutoReset(false);
         m_dialog.setMinimumDuration(0);
         m_dialog.setWindowModality(Qt::NonModal);
+        m_dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
         // The playback window stays the active one, as the frames are pictures of it.
         m_dialog.setAttribute(Qt::WA_ShowWithoutActivating);
         m_dialog.move(kProgressDialogLeft, kProgressDialogTop);
@@ -141,27 +143,30 @@ void runExtraction(WindowSet& windows) {
     form1.framePrefix = wf::framePrefix(*folder);
     form1.Text1->setText(QString::fromStdString(*folder));
 
-    bool finished = false;
-    std::int32_t written = 0;
+    stages::ExtractionResult result;
     {
-        // While frames are saved no other stage may start, and the program is not ended halfway.
-        StageButtonsLock lock(form1, StageButtonsLock::kWithEndButton);
+        // While frames are saved no other stage may start; the end button stops the extraction
+        // after the frame being saved and ends the program.
+        StageButtonsLock lock(form1);
         PlaybackWindow& form2 = windows.form2();
-        form2.show();
+        windows.bringToFront(form2);
         form2.Picture1->move(0, 0);
-        form2.raise();
-        form2.activateWindow();
 
         stages::FrameExtraction extraction(form2, windows.files(), windows.yield());
-        stages::ExtractionResult result;
         {
-            ProgressDialog progress;
-            result =
-                extraction.run(*clip, form1.framePrefix,
-                               [&progress](stages::Phase, std::int64_t saved, std::int64_t total) {
-                                   return progress.update(static_cast<std::int32_t>(saved),
-                                                          static_cast<std::int32_t>(total));
-                               });
+            ProgressDialog progress(form2);
+            result = extraction.run(
+                *clip, form1.framePrefix,
+                [&progress, &windows](stages::Phase, std::int64_t saved, std::int64_t total) {
+                    return progress.update(static_cast<std::int32_t>(saved),
+                                           static_cast<std::int32_t>(total)) &&
+                           !windows.isEnding();
+                });
+        }
+        if (windows.isEnding()) {
+            extraction.close();
+            form2.hide();
+            return;
         }
         // Said while the last frame is still on view; the device closes after the answer.
         if (result.failure) {
@@ -174,14 +179,17 @@ void runExtraction(WindowSet& windows) {
         extraction.close();
         if (result.opened)
             form2.Text1->setText(QString::fromStdString(wf::numberText(result.written)));
-        finished = result.opened && !result.failure;
-        written = result.written;
-        form1.show();
+        windows.bringToFront(form1);
         form2.hide();
     }
-    if (finished) form1.Command1->setEnabled(false);
+    // Fewer than two frames give no picture to compose: the user may want another clip.
+    const bool completed = result.opened && !result.failure && !result.stopped;
+    const StageEnd end = completed && result.written >= 2 ? StageEnd::Completed
+                         : result.stopped                 ? StageEnd::Stopped
+                                                          : StageEnd::Failed;
+    form1.stageEnded(MainStage::Extraction, end, result.written >= 1);
     // A newcomer's folder has no background yet; the frames just written can make one.
-    if (finished && written > 0) offerBaseImages(windows, *folder, written);
+    if (completed && result.written > 0) offerBaseImages(windows, *folder, result.written);
 }
 
 }  // namespace strobo::windows

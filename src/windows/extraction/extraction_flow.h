@@ -20,9 +20,11 @@ constexpr int kProgressDialogLeft = 660;
 std::string folderPrompt();
 
 // The click of form1.Command1: choose a clip, type the work folder, play the clip in Form2 and
-// save every frame as a frame file, then leave the frame count in Form2.Text1 and disable
-// form1.Command1. A cancelled or empty answer, a missing folder the user does not want created,
-// or a clip that cannot be opened stops the stage with a message, and the button stays enabled.
+// save every frame as a frame file, then leave the frame count in Form2.Text1; a completed
+// extraction of two frames or more is done for the run (form1's button table). A cancelled or
+// empty answer, a missing folder the user does not want created, a clip that cannot be opened or
+// a stop with 中止 ends the stage with a message, and the button stays enabled. The end button
+// stops it after the frame being saved and ends the program without a word.
 void runExtraction(WindowSet& windows);
 
 }  // namespace strobo::windows

@@ -30,43 +30,65 @@ std::optional<std::string> chosen(const QString& path) {
 }  // namespace
 
 QWidget* DesktopDialogs::dialogParent() const {
-    return m_parent ? m_parent : QApplication::activeWindow();
+    if (QWidget* owner = m_owner ? m_owner() : nullptr) return owner;
+    return QApplication::activeWindow();
+}
+
+// With a window manager the window that was active before the message (often the full-screen
+// main window) would otherwise take the front again when the message closes.
+void DesktopDialogs::bringBack(QWidget* parent) const {
+    if (!parent || !parent->isVisible()) return;
+    parent->raise();
+    parent->activateWindow();
 }
 
 std::optional<std::string> DesktopDialogs::showOpenDialog(const FileDialogRequest& request) {
-    return chosen(QFileDialog::getOpenFileName(
-        dialogParent(), QString::fromStdString(request.title), startFolder(request.initialFolder),
-        QString::fromStdString(request.filter)));
+    QWidget* parent = dialogParent();
+    const QString path = QFileDialog::getOpenFileName(parent, QString::fromStdString(request.title),
+                                                      startFolder(request.initialFolder),
+                                                      QString::fromStdString(request.filter));
+    bringBack(parent);
+    return chosen(path);
 }
 
 std::optional<std::string> DesktopDialogs::showSaveDialog(const FileDialogRequest& request) {
     // The program asks before it replaces anything itself, with the names it will really write.
-    return chosen(QFileDialog::getSaveFileName(
-        dialogParent(), QString::fromStdString(request.title), startFolder(request.initialFolder),
-        QString::fromStdString(request.filter), nullptr, QFileDialog::DontConfirmOverwrite));
+    QWidget* parent = dialogParent();
+    const QString path = QFileDialog::getSaveFileName(
+        parent, QString::fromStdString(request.title), startFolder(request.initialFolder),
+        QString::fromStdString(request.filter), nullptr, QFileDialog::DontConfirmOverwrite);
+    bringBack(parent);
+    return chosen(path);
 }
 
 std::optional<std::string> DesktopDialogs::inputBox(const std::string& prompt) {
     bool ok = false;
+    QWidget* parent = dialogParent();
     const QString text =
-        QInputDialog::getText(dialogParent(), QCoreApplication::applicationName(),
+        QInputDialog::getText(parent, QCoreApplication::applicationName(),
                               QString::fromStdString(prompt), QLineEdit::Normal, QString(), &ok);
+    bringBack(parent);
     if (!ok) return std::nullopt;
     return text.toStdString();
 }
 
 void DesktopDialogs::messageBox(const std::string& text) {
-    QMessageBox box(dialogParent());
+    QWidget* parent = dialogParent();
+    QMessageBox box(parent);
     box.setWindowTitle(QCoreApplication::applicationName());
     box.setText(QString::fromStdString(text));
     box.setStandardButtons(QMessageBox::Ok);
     box.exec();
+    bringBack(parent);
 }
 
 bool DesktopDialogs::askYesNo(const std::string& text) {
-    return QMessageBox::question(dialogParent(), QCoreApplication::applicationName(),
-                                 QString::fromStdString(text),
-                                 QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    QWidget* parent = dialogParent();
+    const bool yes = QMessageBox::question(parent, QCoreApplication::applicationName(),
+                                           QString::fromStdString(text),
+                                           QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+    bringBack(parent);
+    return yes;
 }
 
 std::optional<std::size_t> DesktopDialogs::chooseOne(const std::string& text,

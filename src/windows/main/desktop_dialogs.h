@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include "engine/packed_image.h"
 #include "windows/main/dialogs.h"
 
@@ -11,8 +13,9 @@ namespace strobo::windows {
 // application's override cursor.
 class DesktopDialogs : public Dialogs {
   public:
-    // Dialogs are centred on the window that is active when they open; parent may fix one.
-    explicit DesktopDialogs(QWidget* parent = nullptr) : m_parent(parent) {}
+    // Dialogs belong to the window `owner` names when it names a shown one, otherwise to the
+    // window that is active when they open. After a message the owner comes back to the front.
+    explicit DesktopDialogs(std::function<QWidget*()> owner = {}) : m_owner(std::move(owner)) {}
 
     std::optional<std::string> showOpenDialog(const FileDialogRequest& request) override;
     std::optional<std::string> showSaveDialog(const FileDialogRequest& request) override;
@@ -25,7 +28,8 @@ class DesktopDialogs : public Dialogs {
 
   private:
     QWidget* dialogParent() const;
-    QWidget* m_parent;
+    void bringBack(QWidget* parent) const;
+    std::function<QWidget*()> m_owner;
 };
 
 // The image of a window exactly as it shows, at its client size in logical pixels whatever the

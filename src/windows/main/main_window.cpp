@@ -19,18 +19,28 @@ MainWindow::MainWindow(WindowSet& windows) : StoredWindow(windows) {
     applyStoredLayout();
 }
 
-StageButtonsLock::StageButtonsLock(MainWindow& form1, EndButton end) {
-    std::vector<QPushButton*> buttons = {form1.Command1, form1.Command2, form1.Command3,
-                                         form1.Command5};
-    if (end == kWithEndButton) buttons.push_back(form1.Command4);
-    for (QPushButton* button : buttons) {
-        m_buttons.emplace_back(button, button->isEnabled());
-        button->setEnabled(false);
-    }
+void MainWindow::stageEnded(MainStage stage, StageEnd end, bool wroteFrames) {
+    m_work = afterStage(m_work, stage, end, wroteFrames);
+    applyButtonRules();
+}
+
+void MainWindow::applyButtonRules() {
+    const MainButtons on = mainButtons(m_work);
+    Command1->setEnabled(on.command1);
+    Command2->setEnabled(on.command2);
+    Command3->setEnabled(on.command3);
+    Command4->setEnabled(on.command4);
+    Command5->setEnabled(on.command5);
+}
+
+StageButtonsLock::StageButtonsLock(MainWindow& form1) : m_form1(form1) {
+    ++m_form1.m_work.running;
+    m_form1.applyButtonRules();
 }
 
 StageButtonsLock::~StageButtonsLock() {
-    for (const auto& [button, enabled] : m_buttons) button->setEnabled(enabled);
+    --m_form1.m_work.running;
+    m_form1.applyButtonRules();
 }
 
 }  // namespace strobo::windows

@@ -1,9 +1,8 @@
 #pragma once
 
 #include <string>
-#include <utility>
-#include <vector>
 
+#include "windows/main/button_rules.h"
 #include "windows/main/stored_window.h"
 
 class QLabel;
@@ -35,20 +34,29 @@ class MainWindow : public StoredWindow {
     std::string aviPath;
     std::string workFolder;
     std::string framePrefix;
+
+    // Records how a stage ended and sets every stage button from the table.
+    void stageEnded(MainStage stage, StageEnd end, bool wroteFrames = false);
+
+  private:
+    friend class StageButtonsLock;
+    void applyButtonRules();
+
+    WorkState m_work;
 };
 
-// Disables form1's stage buttons for as long as it lives (a stage is running and nothing else may
-// work on the folder meanwhile) and puts each back as it was, however the stage ends.
+// Marks a stage as running for as long as it lives: form1's stage buttons are off meanwhile
+// (nothing else may work on the folder) and the end button stays on to stop it. However the stage
+// ends, the buttons are set from the table again.
 class StageButtonsLock {
   public:
-    enum EndButton { kWithoutEndButton, kWithEndButton };
-    explicit StageButtonsLock(MainWindow& form1, EndButton end = kWithoutEndButton);
+    explicit StageButtonsLock(MainWindow& form1);
     ~StageButtonsLock();
     StageButtonsLock(const StageButtonsLock&) = delete;
     StageButtonsLock& operator=(const StageButtonsLock&) = delete;
 
   private:
-    std::vector<std::pair<QPushButton*, bool>> m_buttons;
+    MainWindow& m_form1;
 };
 
 }  // namespace strobo::windows

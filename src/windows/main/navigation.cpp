@@ -8,8 +8,7 @@
 #include "windows/extraction/extraction_flow.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
-#include "windows/output/animation_window.h"
-#include "windows/output/save_window.h"
+#include "windows/output/output_flow.h"
 
 namespace strobo::windows {
 
@@ -19,19 +18,16 @@ void connectMainWindow(WindowSet& windows) {
                      [&windows] { runExtraction(windows); });
     QObject::connect(form1.Command2, &QPushButton::clicked, &form1,
                      [&windows] { openContactSheet(windows); });
-    QObject::connect(form1.Command3, &QPushButton::clicked, &form1, [&windows] {
-        windows.form1().hide();
-        windows.form4().show();
-    });
+    QObject::connect(form1.Command3, &QPushButton::clicked, &form1,
+                     [&windows] { openSaveWindow(windows); });
     QObject::connect(form1.Command4, &QPushButton::clicked, &form1,
                      [&windows] { endProgram(windows); });
-    QObject::connect(form1.Command5, &QPushButton::clicked, &form1, [&windows] {
-        windows.form5().show();
-        windows.form5().startPlayback();
-    });
+    QObject::connect(form1.Command5, &QPushButton::clicked, &form1,
+                     [&windows] { openAnimation(windows); });
 }
 
 void endProgram(WindowSet& windows) {
+    windows.requestEnd();
     if (windows.isCreated(QStringLiteral("合成"))) windows.composition().cancelBuild();
     for (const QString& name : WindowSet::windowNames()) {
         if (windows.isCreated(name)) windows.window(name)->hide();

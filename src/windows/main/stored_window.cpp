@@ -71,11 +71,13 @@ void StoredWindow::applyStoredLayout() {
 
 void StoredWindow::closeEvent(QCloseEvent* event) {
     QWidget::closeEvent(event);
-    if (objectName() != QLatin1String("form1")) {
-        MainWindow& form1 = m_windows.form1();
-        form1.show();
-        form1.raise();
-    }
+    if (objectName() != QLatin1String("form1")) m_windows.bringToFront(m_windows.form1());
+}
+
+void StoredWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() == QEvent::ActivationChange && isActiveWindow())
+        m_windows.setFrontWindow(*this);
 }
 
 void StoredWindow::showEvent(QShowEvent* event) {

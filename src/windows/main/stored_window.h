@@ -33,6 +33,8 @@ class StoredWindow : public QWidget {
     void applyStoredLayout();
 
     void showEvent(QShowEvent* event) override;
+    // The window the user turns to is the one messages belong to.
+    void changeEvent(QEvent* event) override;
     // A framed window closed with its close box is only hidden (it lives for the whole run), and
     // the user lands on the main window with every button as it was.
     void closeEvent(QCloseEvent* event) override;

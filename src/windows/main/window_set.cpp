@@ -54,9 +54,22 @@ AnimationWindow& WindowSet::form5() {
     return createOnFirstUse(m_form5, *this);
 }
 
+void WindowSet::bringToFront(QWidget& window) {
+    window.show();
+    window.raise();
+    window.activateWindow();
+    m_front = &window;
+}
+
+QWidget* WindowSet::frontWindow() const {
+    return m_front && m_front->isVisible() ? m_front.data() : nullptr;
+}
+
 Dialogs& WindowSet::dialogs() {
     if (!m_dialogs) {
-        m_desktopDialogs = std::make_unique<DesktopDialogs>();
+        // A message belongs to the window the stage brought up, even while the window system has
+        // not yet made that window the active one.
+        m_desktopDialogs = std::make_unique<DesktopDialogs>([this] { return frontWindow(); });
         m_dialogs = m_desktopDialogs.get();
     }
     return *m_dialogs;

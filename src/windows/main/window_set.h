@@ -1,7 +1,9 @@
 #pragma once
 
+#include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QWidget>
 #include <memory>
 
 #include "stages/progress.h"
@@ -45,6 +47,19 @@ class WindowSet {
     const stages::Yield& yield() const { return m_yield; }
     void setYield(stages::Yield yield) { m_yield = std::move(yield); }
 
+    // Shows a window a stage opens in front of the others with the keyboard focus, and makes it
+    // the window that messages belong to until another is brought to the front.
+    void bringToFront(QWidget& window);
+    // A window the user made the active one: messages belong to it from now on.
+    void setFrontWindow(QWidget& window) { m_front = &window; }
+    // The window last brought to the front or made active while it is still shown; nullptr
+    // otherwise.
+    QWidget* frontWindow() const;
+
+    // The end button was pressed: a stage under way stops at its next step and says nothing more.
+    void requestEnd() { m_ending = true; }
+    bool isEnding() const { return m_ending; }
+
     // The windows' names as stored: form1, Form2, Form3, 合成, Form4, Form5.
     static QStringList windowNames();
     // The window of that name, created if need be; nullptr for an unknown name.
@@ -57,6 +72,8 @@ class WindowSet {
     Dialogs* m_dialogs = nullptr;
     workfolder::FileServices m_files;
     stages::Yield m_yield;
+    QPointer<QWidget> m_front;
+    bool m_ending = false;
     std::unique_ptr<MainWindow> m_form1;
     std::unique_ptr<PlaybackWindow> m_form2;
     std::unique_ptr<ContactSheetWindow> m_form3;

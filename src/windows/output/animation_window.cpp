@@ -2,7 +2,6 @@
 
 #include <QCloseEvent>
 #include <QLabel>
-#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -69,6 +68,7 @@ stages::ReplayView AnimationWindow::makeView() {
     view.readRange = [this] { return windows().form3().seriesRange(); };
     // Stopped is shown as such, so that the next click plays again.
     view.stoppedByItself = [this] { Command1->setText(kCaptionStopped); };
+    view.replayEnded = [this] { m_watched = true; };
     return view;
 }
 
@@ -87,7 +87,13 @@ void AnimationWindow::setTimer1Enabled(bool on) {
     m_replay->setTimerEnabled(on);
 }
 
+void AnimationWindow::takeWorkFolder() {
+    m_replay->setWorkFolder(windows().form1().workFolder);
+}
+
 void AnimationWindow::startPlayback() {
+    m_watched = false;
+    takeWorkFolder();
     setTimer1Enabled(true);
 }
 
@@ -103,10 +109,6 @@ QString AnimationWindow::noteText() const {
     return m_note->isVisibleTo(Picture1) ? m_note->text() : QString();
 }
 
-void AnimationWindow::onLoad() {
-    m_replay->setWorkFolder(windows().form1().Text1->text().toStdString());
-}
-
 void AnimationWindow::closeEvent(QCloseEvent* event) {
     // Closed with the close box the window is only hidden; replays must not go on unseen.
     m_replay->stop();
@@ -114,6 +116,7 @@ void AnimationWindow::closeEvent(QCloseEvent* event) {
 }
 
 void AnimationWindow::toggleClicked() {
+    takeWorkFolder();
     setTimer1Enabled(!m_replay->timerEnabled());
     Command1->setText(m_replay->timerEnabled() ? kCaptionPlaying : kCaptionStopped);
 }
@@ -121,9 +124,13 @@ void AnimationWindow::toggleClicked() {
 void AnimationWindow::backClicked() {
     m_replay->stop();
     hide();
-    MainWindow& form1 = windows().form1();
-    form1.Command5->setEnabled(false);
-    form1.show();
+    // Watched to the end, the animation is done for the run; stopped early or short of a picture,
+    // it can be opened again.
+    const StageEnd end = m_watched              ? StageEnd::Completed
+                         : noteText().isEmpty() ? StageEnd::Cancelled
+                                                : StageEnd::Failed;
+    windows().form1().stageEnded(MainStage::Animation, end);
+    windows().bringToFront(windows().form1());
 }
 
 }  // namespace strobo::windows

@@ -24,8 +24,8 @@ class AnimationWindow : public StoredWindow {
     explicit AnimationWindow(WindowSet& windows);
     ~AnimationWindow() override;
 
-    // Timer1 switched on, as form1.Command5 does: replays begin one interval later. The caption
-    // of Command1 is left as it is.
+    // Timer1 switched on, as form1.Command5 does: replays begin one interval later, from the
+    // folder form1 holds now. The caption of Command1 is left as it is.
     void startPlayback();
     // Timer1.Enabled: Playing when true, Stopped when false.
     bool isPlaying() const;
@@ -46,14 +46,16 @@ class AnimationWindow : public StoredWindow {
     QTimer* Timer1 = nullptr;
 
   protected:
-    void onLoad() override;
     void closeEvent(QCloseEvent* event) override;
 
   private:
     void toggleClicked();
     void backClicked();
     void setTimer1Enabled(bool on);
+    void takeWorkFolder();
 
+    // A whole replay was shown since the window was opened.
+    bool m_watched = false;
     QLabel* m_note = nullptr;
     stages::ReplayView makeView();
 

@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QDir>
-#include <QLineEdit>
 #include <QPushButton>
 
 #include "stages/output/save_series.h"
@@ -12,6 +11,7 @@
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
 #include "windows/output/clip_size_save.h"
+#include "windows/output/output_flow.h"
 #include "workfolder/file_names.h"
 
 namespace strobo::windows {
@@ -32,7 +32,9 @@ std::string saveFailureMessage(const stages::SaveResult& result) {
             return "使用する写真の範囲が正しくありません。" + wf::japaneseText(failure);
         case wf::FailureKind::StrobeMissing:
             return "ストロボ写真が見つからないため保存できません: " + wf::quoted(failure.file);
-        case wf::FailureKind::SaveOntoSeries:
+        case wf::FailureKind::NothingToSave:
+            return wf::japaneseText(failure) + "。\n使用する写真の範囲を確かめてください。";
+        case wf::FailureKind::SaveOntoWorkFiles:
             return wf::japaneseText(failure);
         default:
             return "保存できませんでした。作業フォルダーのストロボ写真はそのまま残してあります。"
@@ -63,12 +65,14 @@ SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     connect(Command2, &QPushButton::clicked, this, &SaveWindow::resetClicked);
 }
 
-void SaveWindow::onLoad() {
-    m_workFolder = windows().form1().Text1->text().toStdString();
-}
-
 void SaveWindow::saveClicked() {
+    // The folder and the range as they are now, never as they were when the window first opened.
+    const std::string folder = windows().form1().workFolder;
     const stages::FrameRange range = windows().form3().seriesRange();
+    if (const auto why = whyNoSeries(windows())) {
+        windows().dialogs().messageBox(*why);
+        return;
+    }
     FileDialogRequest request;
     // There is no drive D: here; the dialog opens in the user's home folder instead.
     request.initialFolder = QDir::homePath().toStdString();
@@ -77,27 +81,32 @@ void SaveWindow::saveClicked() {
     stages::SaveResult result;
     {
         WaitCursor wait(windows().dialogs());
-        result =
-            stages::saveSeries(windows().files(), m_workFolder, range, wf::savePrefix(*chosen));
+        result = stages::saveSeries(windows().files(), folder, range, wf::savePrefix(*chosen));
     }
     if (result.failure) {
         windows().dialogs().messageBox(saveFailureMessage(result));
         return;
     }
-    if (nativeSizeBox->isChecked()) saveInClipSize(windows(), m_workFolder, *chosen, this);
+    if (nativeSizeBox->isChecked()) saveInClipSize(windows(), folder, *chosen, this);
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
+    windows().form1().stageEnded(MainStage::Save, StageEnd::Completed);
 }
 
 void SaveWindow::resetClicked() {
-    if (const auto failure = stages::resetBaseImage(windows().files(), m_workFolder)) {
+    const std::string& folder = windows().form1().workFolder;
+    if (folder.empty()) {
+        windows().dialogs().messageBox(*whyNoSeries(windows()));
+        return;
+    }
+    if (const auto failure = stages::resetBaseImage(windows().files(), folder)) {
         windows().dialogs().messageBox(resetFailureMessage(*failure));
         return;
     }
     hide();
-    MainWindow& form1 = windows().form1();
-    form1.Command3->setEnabled(false);
-    form1.show();
+    // The save button is done for the run once a save was made there (see saveClicked); leaving
+    // without one keeps it.
+    windows().bringToFront(windows().form1());
 }
 
 }  // namespace strobo::windows
