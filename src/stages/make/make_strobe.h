@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/composition.h"
+#include "engine/packed_image.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
 
@@ -35,6 +37,12 @@ struct MakeRequest {
     // Every K-th frame of the range is used.
     std::int64_t every = 1;
     FrameSize size = FrameSize::Window;
+    // Native size only: hears the background the pictures are composed onto, then every frame
+    // used, at the clip's full size with its time, so that the object can be found in the frames
+    // the road decodes anyway.
+    std::function<void(const engine::PackedImage& background)> backgroundUsed;
+    std::function<void(std::int64_t clipFrame, double time, const engine::PackedImage& frame)>
+        frameUsed;
 };
 
 struct MakeResult {
