@@ -95,16 +95,42 @@ std::optional<MovedObject> ObjectFinder::find(const engine::PackedImage& frame) 
     if (frame.width != m_background.width || frame.height != m_background.height) {
         throw std::invalid_argument("frame and background differ in size");
     }
+    const int w = frame.width;
+    const int h = frame.height;
     const std::size_t count = frame.pixels.size();
     std::vector<std::uint8_t> difference(count);
-    std::array<std::int64_t, 256> histogram{};
     for (std::size_t p = 0; p < count; ++p) {
-        const int d = largestChannelDifference(frame.pixels[p], m_background.pixels[p]);
-        difference[p] = static_cast<std::uint8_t>(d);
-        ++histogram[static_cast<std::size_t>(d)];
+        difference[p] = static_cast<std::uint8_t>(
+            largestChannelDifference(frame.pixels[p], m_background.pixels[p]));
     }
-    // The median difference is the noise of this frame against the background (compression,
-    // sensor noise, a flicker of the light): the object covers far less than half the picture.
+    // Each difference summed over its 3 x 3 neighbourhood (cut at the edges): grain and
+    // compression noise, pixel by pixel unrelated, averages away, while a solid object keeps its
+    // full difference. The box is symmetric, so an object's centre stays where it was.
+    std::vector<std::uint16_t> rows(count);
+    for (int y = 0; y < h; ++y) {
+        const std::uint8_t* d = difference.data() + static_cast<std::size_t>(y) * w;
+        std::uint16_t* out = rows.data() + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            out[x] = static_cast<std::uint16_t>(d[x] + (x > 0 ? d[x - 1] : 0) +
+                                                (x + 1 < w ? d[x + 1] : 0));
+        }
+    }
+    std::vector<std::uint16_t> boxed(count);
+    std::array<std::int64_t, 256> histogram{};
+    for (int y = 0; y < h; ++y) {
+        const std::uint16_t* above = rows.data() + static_cast<std::size_t>(std::max(y - 1, 0)) * w;
+        const std::uint16_t* here = rows.data() + static_cast<std::size_t>(y) * w;
+        const std::uint16_t* below =
+            rows.data() + static_cast<std::size_t>(std::min(y + 1, h - 1)) * w;
+        std::uint16_t* out = boxed.data() + static_cast<std::size_t>(y) * w;
+        for (int x = 0; x < w; ++x) {
+            out[x] = static_cast<std::uint16_t>(here[x] + (y > 0 ? above[x] : 0) +
+                                                (y + 1 < h ? below[x] : 0));
+            ++histogram[static_cast<std::size_t>(out[x] / 9)];
+        }
+    }
+    // The median is the noise of this frame against the background (grain, compression, a
+    // flicker of the light): the object covers far less than half the picture.
     int median = 0;
     for (std::int64_t seen = 0; median < 255; ++median) {
         seen += histogram[static_cast<std::size_t>(median)];
@@ -112,11 +138,11 @@ std::optional<MovedObject> ObjectFinder::find(const engine::PackedImage& frame) 
     }
     const int threshold = std::max(kLeastThreshold, 3 * median);
 
+    // Regions are found on the averaged differences, which noise does not reach; a region's
+    // place and area count only its own pixels that changed, not the rim the averaging adds.
     // Changed pixels become 1; each region is flooded in turn and marked 2 as it is taken.
-    std::vector<std::uint8_t>& mask = difference;
-    for (std::uint8_t& d : mask) d = d > threshold ? 1 : 0;
-    const int w = frame.width;
-    const int h = frame.height;
+    std::vector<std::uint8_t> mask(count);
+    for (std::size_t p = 0; p < count; ++p) mask[p] = boxed[p] > 9 * threshold ? 1 : 0;
     std::vector<std::int32_t> stack;
     std::optional<MovedObject> best;
     for (std::size_t start = 0; start < count; ++start) {
@@ -131,9 +157,11 @@ std::optional<MovedObject> ObjectFinder::find(const engine::PackedImage& frame) 
             stack.pop_back();
             const int x = p % w;
             const int y = p / w;
-            ++area;
-            sumX += x;
-            sumY += y;
+            if (difference[static_cast<std::size_t>(p)] > threshold) {
+                ++area;
+                sumX += x;
+                sumY += y;
+            }
             for (int dy = -1; dy <= 1; ++dy) {
                 const int ny = y + dy;
                 if (ny < 0 || ny >= h) continue;
@@ -148,7 +176,7 @@ std::optional<MovedObject> ObjectFinder::find(const engine::PackedImage& frame) 
                 }
             }
         }
-        if (!best || area > best->area) {
+        if (area > 0 && (!best || area > best->area)) {
             best = MovedObject{sumX / static_cast<double>(area), sumY / static_cast<double>(area),
                                area};
         }

@@ -21,9 +21,10 @@ struct MovedObject {
 };
 
 // Finds the moving object of frames against one background of the same size. A pixel has
-// changed when its largest channel difference stands above the frame's noise (three times the
-// median difference, at least kLeastThreshold); the object is the largest 8-connected region
-// of changed pixels. A region below kLeastArea pixels is noise, and nothing moved.
+// changed when its largest channel difference, averaged over the 3 x 3 pixels round it, stands
+// above the frame's noise (three times the median of those averages, at least
+// kLeastThreshold); the object is the largest 8-connected region of changed pixels. A region below
+// kLeastArea pixels is noise, and nothing moved.
 class ObjectFinder {
   public:
     static constexpr int kLeastThreshold = 24;
