@@ -6,7 +6,6 @@
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
 #include "stages/extraction/frame_facts.h"
-#include "stages/extraction/frame_facts.h"
 #include "workfolder/file_names.h"
 #include "workfolder/numbers.h"
 
@@ -107,6 +106,7 @@ void StrobeBuild::step(std::int32_t i, std::future<engine::PackedImage>& shrunkF
     const std::string target = wf::strobeFile(m_folder, i);
     m_files.savePicture(cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight), target);
     result.written.push_back(target);
+    result.frameFiles.push_back(i);
 }
 
 FinishResult deleteFrameFiles(wf::FileServices& files, std::string_view folder,

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "stages/composition/strobe_build.h"
 #include "windows/main/stored_window.h"
@@ -32,6 +33,8 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
     bool isBuilding() const { return m_build != nullptr; }
     // Asks a running build to stop after its current step (used when the program ends).
     void cancelBuild();
+    // The frame files the last completed build composed, in order: the frames of the series.
+    const std::vector<std::int64_t>& usedFrameFiles() const { return m_usedFrameFiles; }
 
     // The controls, named as stored.
     QListWidget* List1 = nullptr;
@@ -59,6 +62,7 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
 
     std::string m_workFolder;
     stages::StrobeBuild* m_build = nullptr;
+    std::vector<std::int64_t> m_usedFrameFiles;
 };
 
 }  // namespace strobo::windows

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QLineEdit>
 #include <QPushButton>
+#include <optional>
 
 #include "stages/output/save_series.h"
 #include "ui_save_window.h"
@@ -10,6 +11,7 @@
 #include "windows/main/dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/window_set.h"
+#include "windows/output/save_extras.h"
 #include "workfolder/file_names.h"
 
 namespace strobo::windows {
@@ -53,10 +55,13 @@ SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     ui.setupUi(this);
     Command1 = ui.Command1;
     Command2 = ui.Command2;
+    m_extras = std::make_unique<SaveExtras>(*this);
     applyStoredLayout();
     connect(Command1, &QPushButton::clicked, this, &SaveWindow::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &SaveWindow::resetClicked);
 }
+
+SaveWindow::~SaveWindow() = default;
 
 void SaveWindow::onLoad() {
     m_workFolder = windows().form1().Text1->text().toStdString();
@@ -69,16 +74,23 @@ void SaveWindow::saveClicked() {
     request.initialFolder = QDir::homePath().toStdString();
     const std::optional<std::string> chosen = windows().dialogs().showSaveDialog(request);
     if (!chosen || chosen->empty()) return;
+    const std::string prefix = wf::savePrefix(*chosen);
+    if (const auto refusal = m_extras->refusal(windows(), prefix)) {
+        windows().dialogs().messageBox(*refusal);
+        return;
+    }
     stages::SaveResult result;
+    std::optional<std::string> extrasFailure;
     {
         WaitCursor wait(windows().dialogs());
-        result =
-            stages::saveSeries(windows().files(), m_workFolder, range, wf::savePrefix(*chosen));
+        result = stages::saveSeries(windows().files(), m_workFolder, range, prefix);
+        if (!result.failure) extrasFailure = m_extras->write(windows(), prefix, result.saved);
     }
     if (result.failure) {
         windows().dialogs().messageBox(saveFailureMessage(result));
         return;
     }
+    if (extrasFailure) windows().dialogs().messageBox(*extrasFailure);
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
 }
