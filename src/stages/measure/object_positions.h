@@ -21,10 +21,11 @@ struct MovedObject {
 };
 
 // Finds the moving object of frames against one background of the same size. A pixel has
-// changed when its largest channel difference, averaged over the 3 x 3 pixels round it, stands
-// above the frame's noise (three times the median of those averages, at least
-// kLeastThreshold); the object is the largest 8-connected region of changed pixels. A region below
-// kLeastArea pixels is noise, and nothing moved.
+// changed when its largest channel difference stands above the frame's noise (three times the
+// median difference averaged over 6 x 6 pixels, at least kLeastThreshold). The object is the
+// largest 8-connected region where that average stands above it too (so that grain never makes
+// a region), placed and measured by its own changed pixels. A region below kLeastArea pixels is
+// noise, and nothing moved.
 class ObjectFinder {
   public:
     static constexpr int kLeastThreshold = 24;
@@ -34,11 +35,16 @@ class ObjectFinder {
     explicit ObjectFinder(engine::PackedImage background);
 
     const engine::PackedImage& background() const { return m_background; }
-    // Throws std::invalid_argument for a frame of another size.
+    // Throws std::invalid_argument for a frame of another size. One search at a time: the
+    // finder keeps its working buffers from frame to frame.
     std::optional<MovedObject> find(const engine::PackedImage& frame) const;
 
   private:
     engine::PackedImage m_background;
+    mutable std::vector<std::uint8_t> m_difference;
+    mutable std::vector<std::uint16_t> m_blocks;
+    mutable std::vector<std::uint16_t> m_rows;
+    mutable std::vector<std::uint8_t> m_mask;
 };
 
 // One image of a strobe series: image (1, 2, ... in order of use), the clip frame it shows

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
+#include <future>
 #include <optional>
 
 #include "stages/output/position_marks.h"
@@ -66,6 +67,12 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
 
     MakeRequest road = request;
     std::optional<ObjectFinder> finder;
+    // The search of the last frame runs beside the road's decoding of the next one; the result
+    // lands in its position when the next frame comes, or after the road.
+    std::future<std::optional<MovedObject>> search;
+    const auto settle = [&] {
+        if (search.valid()) result.positions.back().object = search.get();
+    };
     int clipWidth = 0;
     int clipHeight = 0;
     if (wantPositions && native) {
@@ -85,8 +92,10 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
             position.image = static_cast<int>(result.positions.size()) + 1;
             position.frame = frame;
             position.time = time;
-            position.object = finder->find(picture);
+            settle();
             result.positions.push_back(position);
+            search = std::async(std::launch::async,
+                                [&finder, copy = picture] { return finder->find(copy); });
         };
     }
 
@@ -98,6 +107,7 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
     }
 
     result.made = makeStrobe(road, progress);
+    settle();
     if (result.made.stopped) throw StopRequested{};
     if (result.made.failure) throw wf::FailureError(*result.made.failure);
 
