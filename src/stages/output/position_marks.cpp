@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "stages/composition/strobe_build.h"
 #include "stages/extraction/playback_picture.h"
@@ -70,6 +71,17 @@ void drawCross(engine::PackedImage& picture, double cx, double cy, int arm, int 
     fillRect(picture, x - half, y - arm, thickness, 2 * arm + 1, c);
 }
 
+// A number's place on the picture, right and bottom edges excluded.
+struct Box {
+    int left;
+    int top;
+    int right;
+    int bottom;
+    bool overlaps(const Box& o) const {
+        return left < o.right && o.left < right && top < o.bottom && o.top < bottom;
+    }
+};
+
 }  // namespace
 
 PictureArea playbackVideoArea(int clipWidth, int clipHeight) {
@@ -103,13 +115,22 @@ void drawPositionMarks(engine::PackedImage& picture, const std::vector<ObjectPos
     const int unit = std::max(
         2, static_cast<int>(std::lround(std::min(picture.width, picture.height * 4 / 3) / 300.0)));
     const int arm = 4 * unit;
+    std::vector<Box> numbers;
+    const auto centre = [&](const MovedObject& object) {
+        return std::pair{mapping.offsetX + mapping.scaleX * object.x,
+                         mapping.offsetY + mapping.scaleY * object.y};
+    };
+    // The crosses mark the measured centres themselves, outlined so that they show on any
+    // colour; the numbers come after them, so that no later cross hides an earlier number.
     for (const ObjectPosition& p : positions) {
         if (!p.object) continue;
-        const double cx = mapping.offsetX + mapping.scaleX * p.object->x;
-        const double cy = mapping.offsetY + mapping.scaleY * p.object->y;
-        // The cross marks the measured centre itself, outlined so that it shows on any colour.
+        const auto [cx, cy] = centre(*p.object);
         drawCross(picture, cx, cy, arm + 1, unit + 2, kOutline);
         drawCross(picture, cx, cy, arm, unit, kMark);
+    }
+    for (const ObjectPosition& p : positions) {
+        if (!p.object) continue;
+        const auto [cx, cy] = centre(*p.object);
         const std::string digits = std::to_string(p.image);
         const int size = unit;
         const int textWidth = static_cast<int>(digits.size()) * 6 * size - size;
@@ -119,6 +140,15 @@ void drawPositionMarks(engine::PackedImage& picture, const std::vector<ObjectPos
         // Kept inside the picture where the object stands near an edge.
         x = std::clamp(x, 1, std::max(1, picture.width - textWidth - 1));
         y = std::clamp(y, 1, std::max(1, picture.height - textHeight - 1));
+        // Where images crowd, a number that would cover an earlier one is left out; the cross
+        // still marks its image. The choice depends only on the images before, so every picture
+        // of the series numbers its images alike.
+        const Box box{x - unit, y - unit, x + textWidth + unit, y + textHeight + unit};
+        if (std::any_of(numbers.begin(), numbers.end(),
+                        [&](const Box& other) { return box.overlaps(other); })) {
+            continue;
+        }
+        numbers.push_back(box);
         drawNumberDots(picture, digits, x, y, size, 1, kOutline);
         drawNumberDots(picture, digits, x, y, size, 0, kNumber);
     }

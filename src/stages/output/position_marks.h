@@ -26,8 +26,8 @@ PictureArea playbackVideoArea(int clipWidth, int clipHeight);
 PictureMapping windowPictureMapping(const PictureArea& videoArea, int clipWidth, int clipHeight);
 
 // Draws, for each position with an object, a cross on the object's centre and the image number
-// beside it, in colours that stand out on light and dark pictures alike. Marks that fall
-// outside the picture are cut off.
+// beside it, in colours that stand out on light and dark pictures alike. A number that would
+// cover an earlier one is left out. Marks that fall outside the picture are cut off.
 void drawPositionMarks(engine::PackedImage& picture, const std::vector<ObjectPosition>& positions,
                        const PictureMapping& mapping);
 
