@@ -116,9 +116,8 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
         measure.clip = request.clip;
         measure.frames = clipFramesOfFrameFiles(
             frameFilesOfRange(request.first, request.last, request.every), result.made.frameCount);
-        if (request.background == BackgroundKind::File) {
-            measure.backgroundFile = request.backgroundFile;
-        }
+        // A background file of the window road is a picture of the 400 x 300 strobe picture,
+        // not of the clip: the object is found against the clip's median.
         PositionsResult measured = measurePositions(measure, progress);
         if (measured.stopped) throw StopRequested{};
         if (measured.failure) throw wf::FailureError(*measured.failure);

@@ -29,7 +29,9 @@ struct MakeAndShareResult {
 // The whole road of makeStrobe and then the extras. The pictures take the format the output's
 // name asks for; with marks or PNG they are composed in a private folder beside the output and
 // written under their names afterwards. Positions are measured on the frames the native road
-// decodes anyway; the window road decodes the frames used a second time, at full size. Stops,
+// decodes anyway, against its background when that is the clip's median or a picture file
+// (scaled to the clip) and against the clip's median otherwise; the window road decodes the
+// frames used a second time, at full size, and finds the object against the clip's median. Stops,
 // failures and the progress are as makeStrobe's; Phase::Measure and Phase::Share follow it.
 MakeAndShareResult makeAndShare(const MakeRequest& request, const MakeExtras& extras,
                                 const Progress& progress = {});
