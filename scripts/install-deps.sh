@@ -4,7 +4,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config git
     qt6-base-dev
-    libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+    libavformat-dev libavcodec-dev libavfilter-dev libavutil-dev libswscale-dev
     libgtest-dev libbenchmark-dev
     fonts-ipafont-gothic fontconfig qt6-translations-l10n
     ffmpeg imagemagick xvfb xauth

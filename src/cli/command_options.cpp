@@ -10,8 +10,9 @@ const CommandOptions& commandOptions(std::string_view command) {
         {"build", {{"--op", "--every"}, {"--keep-frames"}}},
         {"save", {{"--every"}, {}}},
         {"make",
-         {{"--first", "--last", "-o", "--output", "--op", "--background", "--every", "--size"},
-          {}}},
+         {{"--first", "--last", "-o", "--output", "--op", "--background", "--every", "--size",
+           "--csv", "--gif", "--mp4"},
+          {"--labels"}}},
         {"demo", {}},
     };
     static const CommandOptions kNone;

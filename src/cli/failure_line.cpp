@@ -49,6 +49,12 @@ const char* englishText(FailureKind kind) {
             return "cannot arrange the frames";
         case FailureKind::ScratchFolderNotMade:
             return "cannot make a temporary work folder";
+        case FailureKind::SaveOntoClip:
+            return "an output would replace the clip";
+        case FailureKind::PositionsNotWritten:
+            return "cannot write the table of positions";
+        case FailureKind::AnimationNotWritten:
+            return "cannot write the animation";
         case FailureKind::Unexpected:
             break;
     }

@@ -112,7 +112,8 @@ std::string commandHelp(std::string_view command) {
         return std::string(
                    "使い方 / usage: strobo make CLIP --first S --last E -o PATH [--op OP]\n"
                    "                [--background FILE|black|median] [--every K]\n"
-                   "                [--size window|native]\n"
+                   "                [--size window|native] [--csv FILE] [--gif FILE]\n"
+                   "                [--mp4 FILE] [--labels]\n"
                    "\n"
                    "書き出し・合成・保存を一度に行い、PATH1.bmp, PATH2.bmp … を作ります。作業用の\n"
                    "ファイルは一時フォルダーに作り、最後に消します。S と E は一覧表の番号です。\n"
@@ -130,7 +131,31 @@ std::string commandHelp(std::string_view command) {
                    "                  (default)\n"
                    "  --size native   動画そのままの大きさ / at the clip's own resolution\n"
                    "  --op OP         重ね方 / how a frame is combined with the picture so far\n") +
-               kOperations + "\n" + kExitCodes;
+               kOperations +
+               "  --csv FILE      使った各画像の時刻と動く物の位置の表 / a table of each image's\n"
+               "                  time and the moving object's place:\n"
+               "                  image,frame,time_s,x_px,y_px,area_px\n"
+               "                  (時刻は動画自身の時刻印から、位置は動画の画素で; "
+               "動きがなければ空欄\n"
+               "                  / times from the clip's own time stamps, places in the clip's\n"
+               "                  pixels; empty where nothing moved)\n"
+               "  --gif FILE      連作を GIF アニメにする / the series as an animated GIF\n"
+               "  --mp4 FILE      連作を MP4 動画にする / the series as an MP4 video (H.264)\n"
+               "  --labels        各画像に印と番号を描く / mark each image and write its number\n"
+               "  PATH が .png で終われば PNG で保存します / PATH ending in .png saves PNG "
+               "pictures\n"
+               "\n"
+               "授業での例 / an example for a class:\n"
+               "  strobo make ball.mp4 --first 10 --last 70 --every 3 -o ball.png \\\n"
+               "         --csv ball.csv --gif ball.gif --labels\n"
+               "  ball.mp4 のフレーム 11〜71 を 3 枚ごとに重ねて ball1.png … ball21.png を作り、\n"
+               "  時刻と位置の表 ball.csv（表計算ソフトでグラフにできます）と GIF アニメ\n"
+               "  ball.gif を書き出します。\n"
+               "  Composes every 3rd frame of frames 11 to 71 of ball.mp4 into ball1.png …\n"
+               "  ball21.png, and writes the table of times and places ball.csv (ready for a\n"
+               "  spreadsheet's graph) and the animation ball.gif.\n"
+               "\n" +
+               kExitCodes;
     }
     if (command == "demo") {
         return std::string(

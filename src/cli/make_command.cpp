@@ -77,6 +77,24 @@ MakeRequest parseMakeArguments(const std::vector<std::string>& words) {
     return request;
 }
 
+stages::MakeExtras parseMakeExtras(const std::vector<std::string>& words) {
+    const ParsedArguments args = parseCommandWords("make", words);
+    stages::MakeExtras extras;
+    const auto name = [&](const char* option) {
+        const std::string value = args.value(option).value_or("");
+        if (args.value(option) && value.empty()) {
+            throw InputError(std::string(option) + " is empty / " + option +
+                             " のファイル名が空です");
+        }
+        return value;
+    };
+    extras.csv = name("--csv");
+    extras.gif = name("--gif");
+    extras.mp4 = name("--mp4");
+    extras.labels = args.flag("--labels");
+    return extras;
+}
+
 MakeResult runMakeRoad(const MakeRequest& request) {
     ProgressView view;
     MakeResult result = stages::makeStrobe(request, view.progress());
@@ -100,8 +118,18 @@ int runMake(const std::vector<std::string>& words) {
         return kExitSuccess;
     }
     const MakeRequest request = parseMakeArguments(words);
+    const stages::MakeExtras extras = parseMakeExtras(words);
     const auto app = makeBatchApplication();
-    printSaved(runMakeRoad(request));
+    ProgressView view;
+    const stages::MakeAndShareResult result =
+        stages::makeAndShare(request, extras, view.progress());
+    view.finish();
+    if (result.made.stopped) throw Interrupted();
+    if (result.made.failure) throw workfolder::FailureError(*result.made.failure);
+    printSaved(result.made);
+    for (const std::string& file : result.shared) {
+        std::cout << "written / 書き出しました: " << file << '\n';
+    }
     return kExitSuccess;
 }
 

@@ -16,6 +16,10 @@ const char* labelOf(stages::Phase phase) {
             return "build";
         case stages::Phase::Make:
             return "make";
+        case stages::Phase::Measure:
+            return "measure";
+        case stages::Phase::Share:
+            return "share";
     }
     return "";
 }

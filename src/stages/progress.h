@@ -11,6 +11,8 @@ enum class Phase {
     Median,   // frames taken into a median background
     Build,    // strobe files composed
     Make,     // pictures composed at the clip's own size
+    Measure,  // frames searched for the moving object
+    Share,    // pictures written into an animation or a picture file
 };
 
 // Told after each unit of a long loop: `done` of `total` in that phase (the extraction also once

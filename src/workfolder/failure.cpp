@@ -61,6 +61,15 @@ std::string japaneseText(const Failure& f) {
             return withReason("フレームを並べ替えられません", f) + ": " + quoted(f.file);
         case FailureKind::ScratchFolderNotMade:
             return withReason("一時作業フォルダーを作れません", f) + ": " + quoted(f.file);
+        case FailureKind::SaveOntoClip:
+            return "保存先が元の動画と同じファイルになるため保存できません。別の名前を選んでくださ"
+                   "い"
+                   ": " +
+                   quoted(f.file);
+        case FailureKind::PositionsNotWritten:
+            return withReason("位置の表を書き込めません", f) + ": " + quoted(f.file);
+        case FailureKind::AnimationNotWritten:
+            return "アニメーションを書き出せません: " + quoted(f.file) + "\n" + f.detail;
     }
     return f.detail;
 }

@@ -50,6 +50,12 @@ enum class FailureKind {
     FramesNotArranged,
     // file: the private work folder's name pattern; osReason: why.
     ScratchFolderNotMade,
+    // file: an output that would replace the clip it is made from.
+    SaveOntoClip,
+    // file: the table of positions that could not be written; osReason: why.
+    PositionsNotWritten,
+    // file: the animation or video that could not be written; detail: the media layer's reason.
+    AnimationNotWritten,
     // Anything else (out of memory, a fault of the program); detail: what was said.
     Unexpected,
 };

@@ -332,7 +332,9 @@ TEST(CliHelpTest, HelpInJapaneseAndEnglishForTheProgramAndEachCommand) {
         {"extract", {"653×480", "フレーム", "frame"}},
         {"build", {"--op", "最大値", "rgbmax", "--keep-frames", "重ね方"}},
         {"save", {"PATH", "保存", "deletes"}},
-        {"make", {"--every", "median", "native", "背景", "background"}},
+        {"make",
+         {"--every", "median", "native", "背景", "background", "--csv", "--gif", "--mp4",
+          "--labels", "授業での例", "an example for a class"}},
         {"demo", {"FOLDER", "見本", "sample clip"}},
     };
     for (const auto& [command, words] : commands) {

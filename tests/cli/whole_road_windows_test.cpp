@@ -3,11 +3,14 @@
 // command line's road saves, and leave the work folder as it found it.
 #include <gtest/gtest.h>
 
+#include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QPushButton>
 #include <QTest>
+#include <algorithm>
 #include <filesystem>
 
 #include "cli_road.h"
@@ -19,9 +22,11 @@
 #include "windows/main/navigation.h"
 #include "windows/main/window_set.h"
 #include "windows/output/animation_window.h"
+#include "windows/output/save_extras.h"
 #include "windows/output/save_window.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
+#include "workfolder/media/video_decoder.h"
 #include "workfolder/media_test_clips.h"
 
 namespace strobo::cli::testing {
@@ -77,12 +82,20 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
 
         form1.Command2->click();
         ASSERT_TRUE(set.form3().isVisible());
+        // Thumbnail k shows frame file k + 1, the clip's frame k + 1 of 30 a second.
+        const auto* time = set.form3().findChild<QLabel*>("Time_2");
+        ASSERT_NE(time, nullptr);
+        EXPECT_EQ(time->text(), "0.100秒");
         set.form3().Text1->setText("2");
         set.form3().Text2->setText("5");
         set.form3().Command1->click();
         ASSERT_TRUE(set.composition().isVisible());
         set.composition().Command1->click();
         ASSERT_TRUE(set.composition().Command2->isVisible());
+        const auto* step = set.composition().findChild<QLabel*>("TimeStepLabel");
+        ASSERT_NE(step, nullptr);
+        EXPECT_TRUE(step->isVisible());
+        EXPECT_EQ(step->text(), "Δt = 0.0333 秒");
         set.composition().Command2->click();
         EXPECT_FALSE(form1.Command2->isEnabled());
 
@@ -95,6 +108,8 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
 
         form1.Command3->click();
         dialogs.saveAnswers = {out + "/win.bmp"};
+        set.form4().extras().csv->setChecked(true);
+        set.form4().extras().gif->setChecked(true);
         set.form4().Command1->click();
         EXPECT_EQ(set.form4().Command1->text(), "完了しました。");
         set.form4().Command2->click();
@@ -116,6 +131,11 @@ TEST(WholeRoad, WindowsAndCommandLineSaveTheSameBytesAndLeaveTheFolderAsFound) {
     EXPECT_EQ(folderContents(cliWork), cliBefore);
     ASSERT_EQ(cliSaved.size(), 4u);
     const auto saved = folderContents(out);
+    // The table beside the pictures has one line for each of the four images, and the GIF one
+    // picture each.
+    ASSERT_TRUE(saved.count("win.csv"));
+    EXPECT_EQ(std::count(saved.at("win.csv").begin(), saved.at("win.csv").end(), '\n'), 5);
+    EXPECT_EQ(workfolder::media::VideoDecoder(out + "/win.gif").frameCount(), 4);
     for (int k = 1; k <= 4; ++k) {
         const std::string win = "win" + std::to_string(k) + ".bmp";
         const std::string cli = "cli" + std::to_string(k) + ".bmp";

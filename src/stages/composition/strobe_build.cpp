@@ -109,6 +109,7 @@ void StrobeBuild::step(std::int32_t i, std::future<engine::PackedImage>& shrunkF
     const std::string target = wf::strobeFile(m_folder, i);
     m_files.savePicture(cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight), target);
     result.written.push_back(target);
+    result.frameFiles.push_back(i);
 }
 
 FinishResult deleteFrameFiles(wf::FileServices& files, std::string_view folder,

@@ -45,6 +45,8 @@ struct BuildResult {
     bool cancelled = false;
     // Strobe files written by this run, in order (the copy of the base strobe image first).
     std::vector<std::string> written;
+    // The frame files the steps composed, in order: the frames the series shows.
+    std::vector<std::int64_t> frameFiles;
     // Why the build stopped short. NumberOutOfRange or NumberIsNaN: the range does not give
     // whole numbers; BackgroundMissing: no base strobe image; otherwise a file could not be used.
     std::optional<workfolder::Failure> failure;

@@ -174,6 +174,8 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
             break;
     }
 
+    if (request.backgroundUsed) request.backgroundUsed(composed);
+
     const std::string prefix = wf::savePrefix(request.output);
     const std::int64_t used = usedFrameCount(request);
     result.operation = request.operation;
@@ -189,8 +191,9 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
     wf::BackgroundSaver writer(files);
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
-        const engine::PackedImage frame =
-            decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
+        const std::int64_t index = clipIndexOfFrameFile(n, result.frameCount);
+        const engine::PackedImage frame = decodeFrame(decoder, index);
+        if (request.frameUsed) request.frameUsed(index, decoder.frameTime(index), frame);
         engine::composeImagesFast(composed, frame, composed, width, height, result.operation);
         ++k;
         const bool wanted = request.finalPicture.empty() || k == used;

@@ -1,11 +1,13 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "engine/composition.h"
+#include "engine/packed_image.h"
 #include "stages/composition/operation_choice.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
@@ -41,6 +43,12 @@ struct MakeRequest {
     FrameSize size = FrameSize::Window;
     // Native size only: when set, just the last picture is written, to this very path.
     std::string finalPicture;
+    // Native size only: hears the background the pictures are composed onto, then every frame
+    // used, at the clip's full size with its time, so that the object can be found in the frames
+    // the road decodes anyway.
+    std::function<void(const engine::PackedImage& background)> backgroundUsed;
+    std::function<void(std::int64_t clipFrame, double time, const engine::PackedImage& frame)>
+        frameUsed;
 };
 
 struct MakeResult {

@@ -9,6 +9,7 @@
 #include "engine/scaling.h"
 #include "ui_composition_window.h"
 #include "windows/composition/build_preparation.h"
+#include "windows/composition/time_step_label.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/extraction/playback_window.h"
 #include "windows/main/dialogs.h"
@@ -127,6 +128,10 @@ void CompositionWindow::runBuild() {
         windows().dialogs().messageBox(buildFailureMessage(*result.failure));
         // A borderless window with no button left would trap the user: offer both ways on.
         Command1->show();
+    }
+    if (result.completed) {
+        m_usedFrameFiles = result.frameFiles;
+        showTimeStep(*this, m_usedFrameFiles);
     }
     Command2->show();
     Q_EMIT buildFinished(result.completed);

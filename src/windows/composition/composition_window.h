@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "stages/composition/strobe_build.h"
 #include "windows/main/stored_window.h"
@@ -36,6 +37,8 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
     // The contact sheet hands over: the window comes up ready to build from the folder form1
     // holds now, whatever an earlier build left on it.
     void takeOver();
+    // The frame files the last completed build composed, in order: the frames of the series.
+    const std::vector<std::int64_t>& usedFrameFiles() const { return m_usedFrameFiles; }
 
     // The controls, named as stored.
     QListWidget* List1 = nullptr;
@@ -65,6 +68,7 @@ class CompositionWindow : public StoredWindow, private stages::StrobeBuildView {
 
     std::string m_workFolder;
     stages::StrobeBuild* m_build = nullptr;
+    std::vector<std::int64_t> m_usedFrameFiles;
 };
 
 }  // namespace strobo::windows

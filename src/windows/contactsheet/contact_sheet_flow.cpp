@@ -9,6 +9,7 @@
 #include "stages/contactsheet/thumbnails.h"
 #include "windows/contactsheet/contact_sheet_window.h"
 #include "windows/contactsheet/range_check.h"
+#include "windows/contactsheet/thumbnail_times.h"
 #include "windows/extraction/playback_window.h"
 #include "windows/main/dialogs.h"
 #include "windows/main/image_control.h"
@@ -67,6 +68,8 @@ void openContactSheet(WindowSet& windows) {
             image->setPicture(sheet.thumbnails[k - 1]);
         }
     }
+    showThumbnailTimes(form3, stages::readFrameFacts(windows.form1().workFolder),
+                       static_cast<int>(sheet.thumbnails.size()));
     if (sheet.unreadable > 0) {
         dialogs.messageBox("読み込めないフレームが " + wf::numberText(sheet.unreadable) +
                            " 枚あり、その写真は空欄になっています。\n" +

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDir>
 #include <QPushButton>
+#include <optional>
 
 #include "stages/output/save_series.h"
 #include "ui_save_window.h"
@@ -12,6 +13,7 @@
 #include "windows/main/window_set.h"
 #include "windows/output/clip_size_save.h"
 #include "windows/output/output_flow.h"
+#include "windows/output/save_extras.h"
 #include "workfolder/file_names.h"
 
 namespace strobo::windows {
@@ -58,12 +60,15 @@ SaveWindow::SaveWindow(WindowSet& windows) : StoredWindow(windows) {
     Command1 = ui.Command1;
     Command2 = ui.Command2;
     nativeSizeBox = ui.nativeSizeBox;
+    m_extras = std::make_unique<SaveExtras>(*this);
     applyStoredLayout();
     // After the stored controls in the keyboard order, without a stored index of its own.
     QWidget::setTabOrder(Command2, nativeSizeBox);
     connect(Command1, &QPushButton::clicked, this, &SaveWindow::saveClicked);
     connect(Command2, &QPushButton::clicked, this, &SaveWindow::resetClicked);
 }
+
+SaveWindow::~SaveWindow() = default;
 
 void SaveWindow::saveClicked() {
     // The folder and the range as they are now, never as they were when the window first opened.
@@ -78,15 +83,23 @@ void SaveWindow::saveClicked() {
     request.initialFolder = QDir::homePath().toStdString();
     const std::optional<std::string> chosen = windows().dialogs().showSaveDialog(request);
     if (!chosen || chosen->empty()) return;
+    const std::string prefix = wf::savePrefix(*chosen);
+    if (const auto refusal = m_extras->refusal(windows(), prefix)) {
+        windows().dialogs().messageBox(*refusal);
+        return;
+    }
     stages::SaveResult result;
+    std::optional<std::string> extrasFailure;
     {
         WaitCursor wait(windows().dialogs());
-        result = stages::saveSeries(windows().files(), folder, range, wf::savePrefix(*chosen));
+        result = stages::saveSeries(windows().files(), folder, range, prefix);
+        if (!result.failure) extrasFailure = m_extras->write(windows(), prefix, result.saved);
     }
     if (result.failure) {
         windows().dialogs().messageBox(saveFailureMessage(result));
         return;
     }
+    if (extrasFailure) windows().dialogs().messageBox(*extrasFailure);
     if (nativeSizeBox->isChecked()) saveInClipSize(windows(), folder, *chosen, this);
     Command1->setText(QStringLiteral("完了しました。"));
     Command1->setEnabled(false);
