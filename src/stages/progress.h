@@ -10,7 +10,7 @@ enum class Phase {
     Extract,  // frame files written
     Median,   // frames taken into a median background
     Build,    // strobe files composed
-    Make,     // pictures composed at the clip's own size
+    Make,     // pictures composed straight from the clip
 };
 
 // Told after each unit of a long loop: `done` of `total` in that phase (the extraction also once

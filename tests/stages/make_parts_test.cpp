@@ -1,16 +1,11 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 
 #include "stages/make/median_background.h"
-#include "stages/make/scratch_folder.h"
-#include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
 
-namespace fs = std::filesystem;
-namespace mt = workfolder::media::testing;
 using engine::PackedColor;
 using engine::PackedImage;
 
@@ -60,22 +55,6 @@ TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
     even.add(PackedImage(1, 1, engine::packColor(10, 10, 10)));
     even.add(PackedImage(1, 1, engine::packColor(20, 20, 20)));
     EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
-}
-
-TEST(ScratchFolderTest, PrivateAndGoneAfterwards) {
-    std::string path;
-    {
-        ScratchFolder scratch;
-        path = scratch.path();
-        ASSERT_TRUE(fs::is_directory(path));
-        EXPECT_EQ(fs::status(path).permissions() & (fs::perms::group_all | fs::perms::others_all),
-                  fs::perms::none);
-        mt::writeBytes(path + "/test1.bmp", "x");
-        fs::create_directories(path + "/inner");
-        ScratchFolder other;
-        EXPECT_NE(other.path(), path);
-    }
-    EXPECT_FALSE(fs::exists(path));
 }
 
 }  // namespace

@@ -7,14 +7,14 @@
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
 #include "stages/composition/strobe_build.h"
-#include "stages/extraction/media_playback.h"
+#include "stages/extraction/playback_picture.h"
+#include "stages/make/frame_worker.h"
 #include "stages/make/median_background.h"
-#include "stages/make/scratch_folder.h"
-#include "stages/output/save_series.h"
-#include "workfolder/background_saver.h"
+#include "stages/make/saved_series.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_error.h"
+#include "workfolder/media/media_player.h"
 #include "workfolder/media/video_decoder.h"
 
 namespace strobo::stages {
@@ -28,8 +28,8 @@ using wf::FailureKind;
 
 namespace {
 
-// Thrown when the progress asks to stop, so that every scope unwinds and the private work folder
-// goes.
+// Thrown when the progress asks to stop, so that every scope unwinds and the pictures made so far
+// go.
 struct StopRequested {};
 
 fs::path u8path(const std::string& utf8) {
@@ -65,9 +65,9 @@ void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
     }
 }
 
-media::VideoDecoder openClip(const std::string& clip) {
+media::VideoDecoder openClip(const std::string& clip, media::DecoderOptions options = {}) {
     try {
-        return media::VideoDecoder(clip);
+        return media::VideoDecoder(clip, std::move(options));
     } catch (const media::MediaError& error) {
         fail(FailureKind::ClipUnreadable, clip, error.what());
     }
@@ -81,32 +81,56 @@ engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index
     }
 }
 
-// The median of frame files of the work folder, each shrunk as the build shrinks it, laid on
-// a black picture of the strobe size: the background the windows would compose onto.
-engine::PackedImage windowMedianBackground(wf::FileServices& files, const std::string& folder,
-                                           std::int64_t frameCount, const Progress& progress) {
+// The decoder as the extraction's media player reads the clip: upright, fitted to 640 x 480 up
+// or down, so that a frame painted into the playback picture is the frame file's very picture.
+media::DecoderOptions playerDecoderOptions() {
+    media::DecoderOptions options;
+    options.maxWidth = media::MediaPlayer::kMaxFrameWidth;
+    options.maxHeight = media::MediaPlayer::kMaxFrameHeight;
+    options.enlargeToFit = true;
+    return options;
+}
+
+// Frame file n of an extraction of the clip, made without the file: the player's frame painted
+// into the headless playback picture.
+engine::PackedImage frameFilePicture(const engine::PackedImage& frame) {
+    return paintPlaybackPicture(frame, true, kHeadlessPlaybackBackColor);
+}
+
+// The median of frames sampled across the clip, each shrunk as the build shrinks its frame file,
+// laid on a black picture of the strobe size. Only the shrunk video is taken: what lies beside
+// it in the frame files is no background.
+engine::PackedImage windowMedianBackground(media::VideoDecoder& decoder,
+                                           const PictureArea& videoArea, const Progress& progress) {
+    const std::int64_t frameCount = decoder.frameCount();
     const auto shrunkFrameFile = [&](std::int64_t n) {
-        const engine::PackedImage frame = files.loadPicture(wf::frameFile(folder, n));
-        const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-        return engine::scaleImage(frame, w, h);
+        return shrinkFrame(
+            frameFilePicture(decodeFrame(decoder, clipIndexOfFrameFile(n, frameCount))), videoArea);
     };
-    const engine::PackedImage first = shrunkFrameFile(1);
+    engine::PackedImage background(kStrobeWidth, kStrobeHeight, 0);
+    // The video stands at the same place in every frame file.
+    ShrunkFrame first = shrunkFrameFile(1);
+    const PictureArea video = first.video.value_or(PictureArea{});
+    const int width = std::min(video.width, kStrobeWidth - video.x);
+    const int height = std::min(video.height, kStrobeHeight - video.y);
+    if (width <= 0 || height <= 0) return background;
+
     const std::vector<std::int64_t> samples =
-        evenlySpacedIndexes(frameCount, medianSampleLimit(first.width, first.height));
-    MedianAccumulator median(first.width, first.height, static_cast<int>(samples.size()));
+        evenlySpacedIndexes(frameCount, medianSampleLimit(width, height));
+    MedianAccumulator median(width, height, static_cast<int>(samples.size()));
     const auto total = static_cast<std::int64_t>(samples.size());
+    engine::PackedImage part(width, height);
     for (const std::int64_t index : samples) {
-        const engine::PackedImage shrunk = index == 0 ? first : shrunkFrameFile(index + 1);
-        if (shrunk.width != first.width || shrunk.height != first.height) {
-            fail(FailureKind::FrameSizesDiffer, wf::frameFile(folder, index + 1));
+        const ShrunkFrame shrunk = index == 0 ? std::move(first) : shrunkFrameFile(index + 1);
+        for (int y = 0; y < height; ++y) {
+            std::copy_n(shrunk.picture.row(video.y + y) + video.x, width, part.row(y));
         }
-        median.add(shrunk);
+        median.add(part);
         report(progress, Phase::Median, median.count(), total);
     }
     const engine::PackedImage middle = median.median();
-    engine::PackedImage background(kStrobeWidth, kStrobeHeight, 0);
-    for (int y = 0; y < std::min(middle.height, background.height); ++y) {
-        std::copy_n(middle.row(y), std::min(middle.width, background.width), background.row(y));
+    for (int y = 0; y < height; ++y) {
+        std::copy_n(middle.row(y), width, background.row(video.y + y) + video.x);
     }
     return background;
 }
@@ -125,63 +149,48 @@ engine::PackedImage clipMedianBackground(const std::string& clip, const Progress
     return median.median();
 }
 
-// Leaves frame files first+1, first+2, ... holding every K-th frame of the range, so the build
-// runs over them as over a plain range. Each target number is at most its source number and
-// targets are filled in rising order, so no source is overwritten before it is moved.
-std::int64_t keepEveryKthFrame(const std::string& folder, const MakeRequest& request) {
-    const std::int64_t used = usedFrameCount(request);
-    for (std::int64_t j = 0; j < used; ++j) {
-        const std::int64_t source = request.first + 1 + j * request.every;
-        const std::int64_t target = request.first + 1 + j;
-        if (source == target) continue;
-        std::error_code ec;
-        fs::rename(u8path(wf::frameFile(folder, source)), u8path(wf::frameFile(folder, target)),
-                   ec);
-        if (ec)
-            fail(FailureKind::FramesNotArranged, wf::frameFile(folder, source), {}, ec.message());
-    }
-    return request.first + used - 1;
-}
-
+// The windows' road (extraction, strobe build, save) without its files: each frame the range
+// uses is decoded as the extraction's player shows it, painted into the playback picture as its
+// frame file would hold it, and composed by the build's own step; only the saved pictures reach
+// the disk. Decoding starts at the keyframe before the first frame and stops after the last.
 void makeInWindowSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
     requireClipFile(request.clip);
-    ScratchFolder scratch;
-    const std::string& folder = scratch.path();
     wf::FileServices files;
 
-    // The background first, so that a bad one is found before the long extraction.
-    const std::string base = wf::baseStrobeImage(folder);
+    // The background first, so that a bad one is found before the clip is read.
+    engine::PackedImage base;
     if (request.background == BackgroundKind::File) {
-        files.loadPicture(request.backgroundFile);
-        files.copyFile(request.backgroundFile, base);
+        base = files.loadPicture(request.backgroundFile);
     } else if (request.background == BackgroundKind::Black) {
-        files.savePicture(engine::PackedImage(kStrobeWidth, kStrobeHeight, 0), base);
+        base = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);
     }
 
-    const ExtractionResult extraction = extractClip(request.clip, folder, files, progress);
-    if (extraction.stopped) throw StopRequested{};
-    if (!extraction.completed) {
-        throw FailureError(
-            extraction.failure.value_or(Failure{FailureKind::ClipNotOpened, request.clip, {}, {}}));
-    }
-    result.frameCount = extraction.frameCount;
+    media::VideoDecoder decoder = openClip(request.clip, playerDecoderOptions());
+    result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
-
+    const PictureArea videoArea =
+        playbackVideoArea(0, 0, decoder.outputWidth(), decoder.outputHeight());
     if (request.background == BackgroundKind::Median) {
-        files.savePicture(windowMedianBackground(files, folder, result.frameCount, progress), base);
+        base = windowMedianBackground(decoder, videoArea, progress);
     }
 
-    const FrameRange range{static_cast<double>(request.first),
-                           static_cast<double>(keepEveryKthFrame(folder, request))};
-    StrobeBuild build(files, folder);
-    build.setOperation(request.operation);
-    const BuildResult built = build.run(range, nullptr, progress);
-    if (built.cancelled) throw StopRequested{};
-    if (built.failure) throw FailureError(*built.failure);
-
-    SaveResult saved = saveSeries(files, folder, range, wf::savePrefix(request.output));
-    if (saved.failure) throw FailureError(*saved.failure);
-    result.saved = std::move(saved.saved);
+    SavedSeries series(files, wf::savePrefix(request.output));
+    StrobeComposer composer;
+    composer.setOperation(request.operation);
+    engine::PackedImage built = std::move(base);
+    // Painting, shrinking and composing run beside the decoder, and writing beside them.
+    FrameWorker worker([&](engine::PackedImage frame) {
+        built = composer.compose(built, shrinkFrame(frameFilePicture(frame), videoArea));
+        series.add(built);
+    });
+    const std::int64_t used = usedFrameCount(request);
+    for (std::int64_t j = 0; j < used; ++j) {
+        const std::int64_t n = request.first + 1 + j * request.every;
+        worker.add(decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        report(progress, Phase::Make, j + 1, used);
+    }
+    worker.finish();
+    result.saved = series.commit();
 }
 
 void makeInNativeSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
@@ -210,20 +219,17 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
             break;
     }
 
-    const std::string prefix = wf::savePrefix(request.output);
     const std::int64_t used = usedFrameCount(request);
-    wf::BackgroundSaver writer(files);
+    SavedSeries series(files, wf::savePrefix(request.output));
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
         const engine::PackedImage frame =
             decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount));
         engine::composeImagesFast(composed, frame, composed, width, height, request.operation);
-        const std::string target = wf::savedPicture(prefix, static_cast<double>(++k));
-        writer.save(composed, target);
-        result.saved.push_back(target);
-        report(progress, Phase::Make, k, used);
+        series.add(composed);
+        report(progress, Phase::Make, ++k, used);
     }
-    writer.finish();
+    result.saved = series.commit();
 }
 
 }  // namespace
