@@ -1,11 +1,16 @@
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 
+#include "stages/make/make_strobe.h"
 #include "stages/make/median_background.h"
+#include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
 
+namespace fs = std::filesystem;
+namespace mt = workfolder::media::testing;
 using engine::PackedColor;
 using engine::PackedImage;
 
@@ -55,6 +60,36 @@ TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
     even.add(PackedImage(1, 1, engine::packColor(10, 10, 10)));
     even.add(PackedImage(1, 1, engine::packColor(20, 20, 20)));
     EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
+}
+
+// A make saves all its pictures or none: one that fails leaves the files it would have replaced
+// as they were, and nothing of its own beside them.
+TEST(MakeStrobeTest, AFailedMakeReplacesNothingAndLeavesNothing) {
+    mt::TempFolder temp;
+    const std::string clip = temp.file("clip.avi");
+    mt::writeClip(clip, mt::clipOptions(32, 24), 5);
+    const std::string out = temp.file("out");
+    fs::create_directories(mt::u8(out));
+    mt::writeBytes(out + "/s1.bmp", "the user's own");
+    // The second picture's name is taken by a folder.
+    fs::create_directories(mt::u8(out + "/s2.bmp"));
+    MakeRequest request;
+    request.clip = clip;
+    request.last = 2;
+    request.output = out + "/s.bmp";
+    for (const FrameSize size : {FrameSize::Window, FrameSize::Native}) {
+        request.size = size;
+        const MakeResult result = makeStrobe(request);
+        ASSERT_TRUE(result.failure);
+        EXPECT_EQ(result.failure->file, out + "/s2.bmp");
+        EXPECT_TRUE(result.saved.empty());
+        EXPECT_EQ(mt::readBytes(out + "/s1.bmp"), "the user's own");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(mt::u8(out))) {
+            names.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(names.size(), 2u) << names.back();
+    }
 }
 
 }  // namespace

@@ -8,9 +8,9 @@
 #include "engine/scaling.h"
 #include "stages/composition/strobe_build.h"
 #include "stages/extraction/playback_picture.h"
-#include "stages/make/frame_worker.h"
 #include "stages/make/median_background.h"
 #include "stages/make/saved_series.h"
+#include "stages/make/worker_thread.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_error.h"
@@ -179,7 +179,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     composer.setOperation(request.operation);
     engine::PackedImage built = std::move(base);
     // Painting, shrinking and composing run beside the decoder, and writing beside them.
-    FrameWorker worker([&](engine::PackedImage frame) {
+    WorkerThread worker([&](engine::PackedImage frame) {
         built = composer.compose(built, shrinkFrame(frameFilePicture(frame), videoArea));
         series.add(built);
     });

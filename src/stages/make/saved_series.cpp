@@ -7,7 +7,8 @@
 #include <filesystem>
 #include <system_error>
 
-#include "workfolder/background_saver.h"
+#include "workfolder/atomic_file.h"
+#include "workfolder/bitmap_file.h"
 #include "workfolder/file_failure.h"
 #include "workfolder/file_names.h"
 
@@ -41,11 +42,12 @@ SavedSeries::SavedSeries(wf::FileServices& files, std::string prefix)
     // private to the user until the pictures leave it.
     std::string pattern = folderOf(m_prefix) + "/.strobo-make-XXXXXX";
     if (mkdtemp(pattern.data()) == nullptr) {
-        throw wf::fileFailure(wf::FileFailureKind::PictureNotWritten, wf::savedPicture(m_prefix, 1),
-                              {}, wf::lastOsError());
+        throw wf::fileFailure(wf::FileFailureKind::PictureNotWritten, finalName(1), {},
+                              wf::lastOsError());
     }
     m_folder = pattern;
-    m_writer = std::make_unique<wf::BackgroundSaver>(m_files);
+    m_writer =
+        std::make_unique<WorkerThread>([this](engine::PackedImage picture) { write(picture); });
 }
 
 SavedSeries::~SavedSeries() {
@@ -59,16 +61,39 @@ std::string SavedSeries::pendingFile(std::int64_t k) const {
     return m_folder + "/" + std::to_string(k) + ".bmp";
 }
 
+std::string SavedSeries::finalName(std::int64_t k) const {
+    return wf::savedPicture(m_prefix, static_cast<double>(k));
+}
+
+void SavedSeries::write(const engine::PackedImage& picture) {
+    ++m_written;
+    // The very bytes the file store writes for a picture.
+    wf::encodeBitmap24(picture, m_bytes);
+    if (const std::error_code error = wf::replaceFileContents(pendingFile(m_written), m_bytes)) {
+        throw wf::fileFailure(wf::FileFailureKind::PictureNotWritten, finalName(m_written), {},
+                              error);
+    }
+}
+
 void SavedSeries::add(engine::PackedImage picture) {
-    m_writer->save(std::move(picture), pendingFile(++m_count));
+    ++m_count;
+    m_writer->add(std::move(picture));
 }
 
 std::vector<std::string> SavedSeries::commit() {
     m_writer->finish();
+    // A name that is taken by a folder is found while nothing has been replaced yet.
+    for (std::int64_t k = 1; k <= m_count; ++k) {
+        std::error_code ec;
+        if (fs::is_directory(u8path(finalName(k)), ec)) {
+            throw wf::fileFailure(wf::FileFailureKind::PictureNotWritten, finalName(k), {},
+                                  std::make_error_code(std::errc::is_a_directory));
+        }
+    }
     std::vector<std::string> names;
     names.reserve(static_cast<std::size_t>(m_count));
     for (std::int64_t k = 1; k <= m_count; ++k) {
-        const std::string target = wf::savedPicture(m_prefix, static_cast<double>(k));
+        const std::string target = finalName(k);
         std::error_code ec;
         if (fs::is_symlink(u8path(target), ec)) {
             // A save through a link has always replaced the file it names, not the link.

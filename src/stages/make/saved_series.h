@@ -6,11 +6,8 @@
 #include <vector>
 
 #include "engine/packed_image.h"
+#include "stages/make/worker_thread.h"
 #include "workfolder/file_services.h"
-
-namespace strobo::workfolder {
-class BackgroundSaver;
-}
 
 namespace strobo::stages {
 
@@ -30,7 +27,8 @@ class SavedSeries {
     SavedSeries& operator=(const SavedSeries&) = delete;
 
     // Hands the next picture over; waits only while the writer is two pictures behind. Throws
-    // the FailureError of an earlier picture that could not be written (a full disk, say).
+    // the FailureError of an earlier picture that could not be written (a full disk, say),
+    // naming the picture by its final name.
     void add(engine::PackedImage picture);
     // Waits for the writer and gives every picture its name, replacing files of those names.
     // Returns the names in order. Throws a FailureError when a picture cannot be written or
@@ -39,12 +37,17 @@ class SavedSeries {
 
   private:
     std::string pendingFile(std::int64_t k) const;
+    std::string finalName(std::int64_t k) const;
+    void write(const engine::PackedImage& picture);
 
     workfolder::FileServices& m_files;
     std::string m_prefix;
     std::string m_folder;
     std::int64_t m_count = 0;
-    std::unique_ptr<workfolder::BackgroundSaver> m_writer;
+    // Only the writer's thread touches these two.
+    std::int64_t m_written = 0;
+    std::vector<std::uint8_t> m_bytes;
+    std::unique_ptr<WorkerThread> m_writer;
 };
 
 }  // namespace strobo::stages

@@ -1,13 +1,13 @@
-#include "stages/make/frame_worker.h"
+#include "stages/make/worker_thread.h"
 
 #include <utility>
 
 namespace strobo::stages {
 
-FrameWorker::FrameWorker(Work work, std::size_t depth)
+WorkerThread::WorkerThread(Work work, std::size_t depth)
     : m_work(std::move(work)), m_depth(depth == 0 ? 1 : depth), m_thread([this] { run(); }) {}
 
-FrameWorker::~FrameWorker() {
+WorkerThread::~WorkerThread() {
     {
         std::lock_guard lock(m_mutex);
         m_closing = true;
@@ -17,34 +17,34 @@ FrameWorker::~FrameWorker() {
     m_thread.join();
 }
 
-void FrameWorker::add(engine::PackedImage frame) {
+void WorkerThread::add(engine::PackedImage picture) {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_queue.size() < m_depth || m_failure; });
     if (m_failure) std::rethrow_exception(m_failure);
-    m_queue.push_back(std::move(frame));
+    m_queue.push_back(std::move(picture));
     lock.unlock();
     m_changed.notify_all();
 }
 
-void FrameWorker::finish() {
+void WorkerThread::finish() {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return (m_queue.empty() && !m_busy) || m_failure; });
     if (m_failure) std::rethrow_exception(m_failure);
 }
 
-void FrameWorker::run() {
+void WorkerThread::run() {
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
         if (m_queue.empty()) return;
-        engine::PackedImage frame = std::move(m_queue.front());
+        engine::PackedImage picture = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
         lock.unlock();
         m_changed.notify_all();
         std::exception_ptr failure;
         try {
-            m_work(std::move(frame));
+            m_work(std::move(picture));
         } catch (...) {
             failure = std::current_exception();
         }
