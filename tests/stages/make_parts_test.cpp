@@ -5,6 +5,7 @@
 
 #include "stages/make/make_strobe.h"
 #include "stages/make/median_background.h"
+#include "stages/make/worker_thread.h"
 #include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
@@ -60,6 +61,25 @@ TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
     even.add(PackedImage(1, 1, engine::packColor(10, 10, 10)));
     even.add(PackedImage(1, 1, engine::packColor(20, 20, 20)));
     EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
+}
+
+// A failure on the worker's thread is never lost: the caller receives it, and nothing handed
+// over after the failed picture is worked on.
+TEST(WorkerThreadTest, TheWorksFirstFailureReachesTheCallerAndEndsTheWork) {
+    std::vector<int> worked;
+    WorkerThread worker([&worked](PackedImage picture) {
+        if (picture.width == 2) throw std::runtime_error("cannot");
+        worked.push_back(picture.width);
+    });
+    worker.add(PackedImage(1, 1));
+    worker.add(PackedImage(2, 1));
+    EXPECT_THROW(
+        {
+            for (int width = 3; width < 10; ++width) worker.add(PackedImage(width, 1));
+            worker.finish();
+        },
+        std::runtime_error);
+    EXPECT_EQ(worked, std::vector<int>{1});
 }
 
 // A make saves all its pictures or none: one that fails leaves the files it would have replaced
