@@ -1,13 +1,19 @@
 #!/usr/bin/env bash
-# strobo's batch commands against the peer tools doing the same work, one run each, as ratios
-# (peer time / strobo time, so above 1 means strobo is faster):
-#   extract  vs  ffmpeg -i CLIP -start_number 1 DIR/test%d.bmp                 (target >= 1.0x)
-#   build    vs  ImageMagick's step chain, one convert per step                   (target >= 10x)
-#   make --size native --op rgbmax  vs  ffmpeg -vf lagfun=decay=1, last frame kept (target >= 1.0x)
-# and the peak memory of make on a 150- and a 1500-frame clip (target: larger within 1.2x).
-# The clips are ffmpeg's testsrc2 at 640x480, Motion-JPEG in AVI. Creating files is much slower
-# on ext4 shortly after many were deleted, so nothing is deleted before the end, and each
-# comparison runs twice in both orders, the faster run of each tool counting.
+# strobo's batch commands against the peer tools doing the same work, and against the time the
+# clip takes merely to decode, all in one run, as ratios of wall time (cpu time beside it, which a
+# busy machine disturbs less). Every ratio is strobo's time over the other's: below 1 means strobo
+# is faster.
+#   extract  vs  ffmpeg -i CLIP -vf scale=...,pad=653:480:2:2 DIR/test%d.bmp, the same 653x480
+#                pictures (target <= 1.3x), and vs ffmpeg -i CLIP -f null - (decoding only)
+#                for a 640x480 MJPEG AVI, a 1080p60 H.264 MP4 and a 4K HEVC MOV
+#   make over the whole 1080p60 MP4  vs  decoding it only                          (target <= 1.3x)
+#   make of 11 frames of that MP4  vs  make of the whole clip                      (target <= 0.1x)
+#   make --size native --op rgbmax  vs  ffmpeg -vf lagfun=decay=1, last frame kept (target <= 1.0x)
+#   build  vs  ImageMagick's step chain, one convert per step                      (target <= 0.1x)
+# and, for make, the temporary disk it takes for 11 frames of a 1500-frame clip (target < 20 MB)
+# and its peak memory on a 1500- against a 150-frame clip (target <= 1.2x).
+# Creating files is much slower on ext4 shortly after many were deleted, so nothing is deleted
+# before the end, and each comparison runs twice in both orders, the faster run of each counting.
 #
 # Usage: bench/compare_peers.sh [STROBO]   (default: build/strobo, built if missing)
 set -euo pipefail
@@ -26,8 +32,9 @@ work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
 export TMPDIR="$work"
 
-# timed COMMAND...: runs the command once and prints "wall cpu" in seconds (cpu = user +
-# system, which a busy machine disturbs less than the wall clock).
+echo "load at the start: $(uptime)"
+
+# timed COMMAND...: runs the command once and prints "wall cpu" in seconds (cpu = user + system).
 timed() {
     local times wall user sys
     # Each run starts with no earlier run's writes still going to disk.
@@ -36,59 +43,83 @@ timed() {
     read -r wall user sys <<<"$times"
     echo "$wall $(echo "$user + $sys" | bc -l)"
 }
-ratio() { echo "scale=2; $1 / $2" | bc -l; }
+ratio() { echo "scale=2; $1 / $2" | bc -l | sed 's/^\./0./'; }
 min() { echo "if ($1 < $2) $1 else $2" | bc -l; }
 peak_kib() {
     /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'
 }
 
-# compare LABEL TARGET PEER_NAME STROBO_FUNCTION PEER_FUNCTION: two rounds, strobo first in the
-# first and the peer first in the second (the file system favours whoever writes first), each
-# function given a fresh output folder; the faster of each tool's two runs counts.
-compare() {
-    local label=$1 target=$2 peer=$3 mine=$4 theirs=$5
-    local sw=999 sc=999 pw=999 pc=999 round wall cpu
+# best FUNCTION...: runs each function twice, in turn and then in the reverse order (the file
+# system favours whoever writes first), each run with a fresh output folder, and sets
+# best_wall[FUNCTION] and best_cpu[FUNCTION] to the faster of its two runs.
+declare -A best_wall best_cpu
+best() {
+    local fn round wall cpu out order
+    for fn in "$@"; do best_wall[$fn]=999 best_cpu[$fn]=999; done
     for round in 1 2; do
-        for fn in $([ "$round" = 1 ] && echo "$mine $theirs" || echo "$theirs $mine"); do
-            local out
+        order="$*"
+        [ "$round" = 2 ] && order="$(printf '%s\n' "$@" | tac | tr '\n' ' ')"
+        for fn in $order; do
             out=$(mktemp -d -p "$work")
             read -r wall cpu <<<"$(timed "$fn" "$out")"
-            if [ "$fn" = "$mine" ]; then
-                sw=$(min "$sw" "$wall") sc=$(min "$sc" "$cpu")
-            else
-                pw=$(min "$pw" "$wall") pc=$(min "$pc" "$cpu")
-            fi
+            best_wall[$fn]=$(min "${best_wall[$fn]}" "$wall")
+            best_cpu[$fn]=$(min "${best_cpu[$fn]}" "$cpu")
         done
     done
-    printf '%-20s strobo %6.3f s (cpu %6.3f s), %s %6.3f s (cpu %6.3f s): ratio %sx, cpu ratio %sx (target %s)\n' \
-        "$label" "$sw" "$sc" "$peer" "$pw" "$pc" "$(ratio "$pw" "$sw")" "$(ratio "$pc" "$sc")" \
-        "$target"
 }
 
-make_clip() {
-    ffmpeg -v error -y -f lavfi -i "testsrc2=size=640x480:rate=30" -frames:v "$2" \
-        -c:v mjpeg -q:v 3 "$1"
+# row LABEL MINE OTHER OTHER_NAME TARGET: one line, MINE's best time over OTHER's.
+row() {
+    local label=$1 mine=$2 other=$3 name=$4 target=$5
+    printf '%-26s strobo %6.3f s (cpu %6.3f s), %-14s %6.3f s (cpu %6.3f s): %sx, cpu %sx (target %s)\n' \
+        "$label" "${best_wall[$mine]}" "${best_cpu[$mine]}" "$name" "${best_wall[$other]}" \
+        "${best_cpu[$other]}" "$(ratio "${best_wall[$mine]}" "${best_wall[$other]}")" \
+        "$(ratio "${best_cpu[$mine]}" "${best_cpu[$other]}")" "$target"
 }
 
-echo "clips: testsrc2 640x480 MJPEG AVI, 150 and 1500 frames"
-make_clip "$work/c150.avi" 150
-make_clip "$work/c1500.avi" 1500
+quiet_ffmpeg() { ffmpeg -v error -nostdin -y "$@"; }
+quiet_ffmpeg -f lavfi -i "testsrc2=size=640x480:rate=30" -frames:v 150 -c:v mjpeg -q:v 3 \
+    "$work/c150.avi"
+quiet_ffmpeg -f lavfi -i "testsrc2=size=640x480:rate=30" -frames:v 1500 -c:v mjpeg -q:v 3 \
+    "$work/c1500.avi"
+quiet_ffmpeg -f lavfi -i "testsrc2=size=1920x1080:rate=60" -frames:v 300 -c:v libx264 \
+    -preset veryfast -g 60 -pix_fmt yuv420p "$work/h264.mp4"
+quiet_ffmpeg -f lavfi -i "testsrc2=size=3840x2160:rate=30" -frames:v 60 -c:v libx265 \
+    -preset ultrafast -tag:v hvc1 -x265-params log-level=error "$work/hevc4k.mov"
+echo "clips: testsrc2, 640x480 MJPEG AVI (150 and 1500 frames), 1080p60 H.264 MP4 (300 frames)," \
+    "4K HEVC MOV (60 frames)"
+
+# --- extract: strobo, ffmpeg writing the same pictures, and decoding alone -------------------
+# ffmpeg fits the video into 640x480 and pads it to the playback picture's 653x480 at (2, 2),
+# as strobo's frame files hold it.
+fit_and_pad="scale=640:480:force_original_aspect_ratio=decrease:flags=bicubic,pad=653:480:2:2"
+for clip in c150.avi h264.mp4 hevc4k.mov; do
+    eval "strobo_extract() { \"\$strobo\" extract \"\$work/$clip\" \"\$1\"; }"
+    eval "ffmpeg_bmp() { quiet_ffmpeg -i \"\$work/$clip\" -vf \"\$fit_and_pad\" \
+        -start_number 1 \"\$1/test%d.bmp\"; }"
+    eval "ffmpeg_decode() { quiet_ffmpeg -i \"\$work/$clip\" -f null -; }"
+    cat "$work/$clip" >/dev/null
+    best strobo_extract ffmpeg_bmp ffmpeg_decode
+    row "extract $clip" strobo_extract ffmpeg_bmp "ffmpeg to bmp" "<= 1.3x"
+    row "extract $clip" strobo_extract ffmpeg_decode "decode only" "-"
+done
+
+# --- make of the 1080p60 clip: the whole clip against decoding it, 11 frames against all ------
+make_all() { "$strobo" make "$work/h264.mp4" --first 0 --last 298 -o "$1/a.bmp"; }
+make_eleven() { "$strobo" make "$work/h264.mp4" --first 0 --last 10 -o "$1/e.bmp"; }
+ffmpeg_decode() { quiet_ffmpeg -i "$work/h264.mp4" -f null -; }
+best make_all make_eleven ffmpeg_decode
+row "make h264.mp4 all frames" make_all ffmpeg_decode "decode only" "<= 1.3x"
+row "make h264.mp4 11 frames" make_eleven make_all "make all" "<= 0.1x"
 
 # --- make --size native --op rgbmax -------------------------------------------------------
-cat "$work/c150.avi" >/dev/null
-strobo_make() {
+strobo_native() {
     "$strobo" make "$work/c150.avi" --first 0 --last 149 --size native --op rgbmax \
         -o "$1/max.bmp"
 }
-ffmpeg_lagfun() {
-    ffmpeg -v error -y -i "$work/c150.avi" -vf lagfun=decay=1 -update 1 "$1/max.bmp"
-}
-compare "make native 150" ">= 1.0x" "ffmpeg lagfun" strobo_make ffmpeg_lagfun
-
-# --- extract ------------------------------------------------------------------------------
-strobo_extract() { "$strobo" extract "$work/c150.avi" "$1"; }
-ffmpeg_extract() { ffmpeg -v error -y -i "$work/c150.avi" -start_number 1 "$1/test%d.bmp"; }
-compare "extract 150 frames" ">= 1.0x" ffmpeg strobo_extract ffmpeg_extract
+ffmpeg_lagfun() { quiet_ffmpeg -i "$work/c150.avi" -vf lagfun=decay=1 -update 1 "$1/max.bmp"; }
+best strobo_native ffmpeg_lagfun
+row "make native c150.avi" strobo_native ffmpeg_lagfun "ffmpeg lagfun" "<= 1.0x"
 
 # --- build --------------------------------------------------------------------------------
 # Both start from a black 400x300 background and add the frame files 2 .. build_steps+1 that
@@ -109,8 +140,29 @@ magick_build() {
             -compose lighten -composite -crop 400x300+0+0 +repage "BMP3:$1/M$i.bmp"
     done
 }
-compare "build $build_steps steps" ">= 10x" ImageMagick \
-    strobo_build magick_build
+best strobo_build magick_build
+row "build $build_steps steps" strobo_build magick_build ImageMagick "<= 0.1x"
+
+# --- make's temporary disk: 11 frames of the 1500-frame clip ----------------------------------
+# The largest the temporary folder and the output folder grow while make runs, looked at every
+# few milliseconds. The output folder ends holding the 11 pictures, which are make's output.
+scratch=$(mktemp -d -p "$work")
+out=$(mktemp -d -p "$work")
+TMPDIR="$scratch" "$strobo" make "$work/c1500.avi" --first 0 --last 10 -o "$out/t.bmp" \
+    >/dev/null 2>&1 &
+make_pid=$!
+peak_scratch=0
+peak_out=0
+while kill -0 "$make_pid" 2>/dev/null; do
+    s=$(du -sk "$scratch" 2>/dev/null | cut -f1) || s=0
+    o=$(du -sk "$out" 2>/dev/null | cut -f1) || o=0
+    [ "${s:-0}" -gt "$peak_scratch" ] && peak_scratch=$s
+    [ "${o:-0}" -gt "$peak_out" ] && peak_out=$o
+    sleep 0.005
+done
+wait "$make_pid"
+printf 'make 11 of 1500 frames      temporary folder peak %d KiB (target < 20 MB); output folder peak %d KiB, at the end %d KiB (the 11 pictures)\n' \
+    "$peak_scratch" "$peak_out" "$(du -sk "$out" | cut -f1)"
 
 # --- peak memory of make ------------------------------------------------------------------
 for size in window native; do
@@ -120,6 +172,8 @@ for size in window native; do
         -o "$out_small/a.bmp")
     large=$(peak_kib "$strobo" make "$work/c1500.avi" --first 0 --last 1499 --size "$size" \
         -o "$out_large/a.bmp")
-    printf 'make --size %-6s peak memory: 150 frames %d KiB, 1500 frames %d KiB, ratio %sx (target <= 1.2x)\n' \
+    printf 'make --size %-6s peak memory: 150 frames %d KiB, 1500 frames %d KiB: %sx (target <= 1.2x)\n' \
         "$size" "$small" "$large" "$(ratio "$large" "$small")"
 done
+
+echo "load at the end: $(uptime)"

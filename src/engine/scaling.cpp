@@ -308,4 +308,23 @@ PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t 
     return scaleWith<std::uint64_t>(src, across, down, width, height);
 }
 
+std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std::int32_t target,
+                                                       std::int32_t begin, std::int32_t end) {
+    if (source <= 0 || target <= 0 || begin >= end) return {0, 0};
+    // The very taps scaleImage weighs with, so the answer cannot drift from the resampling.
+    const AxisTaps taps = makeAxisTaps(source, target);
+    std::int32_t first = -1;
+    std::int32_t last = -1;
+    for (std::int32_t o = 0; o < target; ++o) {
+        const std::size_t at = static_cast<std::size_t>(o);
+        const bool inside =
+            taps.count[at] > 0 && taps.first[at] >= begin && taps.first[at] + taps.count[at] <= end;
+        if (!inside) continue;
+        if (first < 0) first = o;
+        last = o;
+    }
+    if (first < 0) return {0, 0};
+    return {first, last + 1};
+}
+
 }  // namespace strobo::engine

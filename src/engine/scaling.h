@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 
 #include "engine/packed_image.h"
 
@@ -11,5 +12,12 @@ namespace strobo::engine {
 // arithmetic is integer, so every build gives the same bytes. Bits 24-31 of the source are
 // ignored and zero in the result. A size of 0 or less, or an empty source, gives an empty image.
 PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height);
+
+// Along one axis resampled by scaleImage from `source` to `target` pixels: the run [first, end)
+// of output pixels that take something from, and only from, source pixels begin .. end-1.
+// Output pixels at the run's edges that mix in a source pixel outside it are left out; an empty
+// run has first == end.
+std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std::int32_t target,
+                                                       std::int32_t begin, std::int32_t end);
 
 }  // namespace strobo::engine

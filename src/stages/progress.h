@@ -10,7 +10,7 @@ enum class Phase {
     Extract,  // frame files written
     Median,   // frames taken into a median background
     Build,    // strobe files composed
-    Make,     // pictures composed at the clip's own size
+    Make,     // pictures composed straight from the clip
     Measure,  // frames searched for the moving object
     Share,    // pictures written into an animation or a picture file
 };

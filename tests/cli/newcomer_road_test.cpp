@@ -60,19 +60,21 @@ bool dark(engine::PackedColor c) {
     return (c & 0xFF) < 100;
 }
 
-// Separate dark images of the ball: the most dark runs on one row. Rows dark all along (the
-// strip below the shrunk frame) hold no ball.
+// Separate dark images of the ball: the most dark runs on one row. The black edges of a made
+// background, beside the shrunk video, are not looked at, and rows dark all along (the strip
+// below the shrunk frame) hold no ball.
 int ballImages(const PackedImage& picture) {
+    constexpr int kEdge = 3;
     int most = 0;
     for (int y = 0; y < picture.height; ++y) {
         int runs = 0;
         int darkPixels = 0;
-        for (int x = 0; x < picture.width; ++x) {
+        for (int x = kEdge; x < picture.width - kEdge; ++x) {
             if (!dark(picture.at(x, y))) continue;
             ++darkPixels;
-            if (x == 0 || !dark(picture.at(x - 1, y))) ++runs;
+            if (x == kEdge || !dark(picture.at(x - 1, y))) ++runs;
         }
-        if (darkPixels < picture.width) most = std::max(most, runs);
+        if (darkPixels < picture.width - 2 * kEdge) most = std::max(most, runs);
     }
     return most;
 }

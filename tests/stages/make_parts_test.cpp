@@ -3,8 +3,9 @@
 #include <filesystem>
 #include <string>
 
+#include "stages/make/make_strobe.h"
 #include "stages/make/median_background.h"
-#include "stages/make/scratch_folder.h"
+#include "stages/make/worker_thread.h"
 #include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
@@ -62,20 +63,53 @@ TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
     EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
 }
 
-TEST(ScratchFolderTest, PrivateAndGoneAfterwards) {
-    std::string path;
-    {
-        ScratchFolder scratch;
-        path = scratch.path();
-        ASSERT_TRUE(fs::is_directory(path));
-        EXPECT_EQ(fs::status(path).permissions() & (fs::perms::group_all | fs::perms::others_all),
-                  fs::perms::none);
-        mt::writeBytes(path + "/test1.bmp", "x");
-        fs::create_directories(path + "/inner");
-        ScratchFolder other;
-        EXPECT_NE(other.path(), path);
+// A failure on the worker's thread is never lost: the caller receives it, and nothing handed
+// over after the failed picture is worked on.
+TEST(WorkerThreadTest, TheWorksFirstFailureReachesTheCallerAndEndsTheWork) {
+    std::vector<int> worked;
+    WorkerThread worker([&worked](PackedImage picture) {
+        if (picture.width == 2) throw std::runtime_error("cannot");
+        worked.push_back(picture.width);
+    });
+    worker.add(PackedImage(1, 1));
+    worker.add(PackedImage(2, 1));
+    EXPECT_THROW(
+        {
+            for (int width = 3; width < 10; ++width) worker.add(PackedImage(width, 1));
+            worker.finish();
+        },
+        std::runtime_error);
+    EXPECT_EQ(worked, std::vector<int>{1});
+}
+
+// A make saves all its pictures or none: one that fails leaves the files it would have replaced
+// as they were, and nothing of its own beside them.
+TEST(MakeStrobeTest, AFailedMakeReplacesNothingAndLeavesNothing) {
+    mt::TempFolder temp;
+    const std::string clip = temp.file("clip.avi");
+    mt::writeClip(clip, mt::clipOptions(32, 24), 5);
+    const std::string out = temp.file("out");
+    fs::create_directories(mt::u8(out));
+    mt::writeBytes(out + "/s1.bmp", "the user's own");
+    // The second picture's name is taken by a folder.
+    fs::create_directories(mt::u8(out + "/s2.bmp"));
+    MakeRequest request;
+    request.clip = clip;
+    request.last = 2;
+    request.output = out + "/s.bmp";
+    for (const FrameSize size : {FrameSize::Window, FrameSize::Native}) {
+        request.size = size;
+        const MakeResult result = makeStrobe(request);
+        ASSERT_TRUE(result.failure);
+        EXPECT_EQ(result.failure->file, out + "/s2.bmp");
+        EXPECT_TRUE(result.saved.empty());
+        EXPECT_EQ(mt::readBytes(out + "/s1.bmp"), "the user's own");
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(mt::u8(out))) {
+            names.push_back(entry.path().filename().string());
+        }
+        EXPECT_EQ(names.size(), 2u) << names.back();
     }
-    EXPECT_FALSE(fs::exists(path));
 }
 
 }  // namespace

@@ -7,12 +7,16 @@
 
 #include "engine/composition.h"
 #include "engine/scaling.h"
+#include "stages/extraction/media_playback.h"
+#include "stages/make/make_strobe.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
+#include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
 
 namespace wf = workfolder;
+namespace mt = workfolder::media::testing;
 using engine::PackedImage;
 
 namespace {
@@ -188,6 +192,66 @@ TEST_F(StrobeBuildTest, FinishDeletesFramesAndSkipsThoseAlreadyGone) {
     EXPECT_TRUE(report.failures.empty());
     for (int n = 1; n <= 9; ++n) EXPECT_FALSE(m_files.fileExists(wf::frameFile(m_folder, n)));
     EXPECT_TRUE(m_files.fileExists(wf::baseStrobeImage(m_folder)));
+}
+
+// No pixel of a strobe picture comes from beside the video (the playback picture's border, its
+// back colour, the empty space beside a video of another shape than the window's), whatever the
+// operation, on the windows' road (extraction and build) and on make's. The clips are black with
+// a moving blue square and the base is black, so everything the video gives has red and green
+// near 0, while the window's greys, and what they mix into, have all three channels well above.
+TEST(CleanPictureTest, StrobePicturesHoldNothingFromBesideTheVideo) {
+    const auto fromBeside = [](const PackedImage& picture) {
+        int count = 0;
+        for (const engine::PackedColor p : picture.pixels) {
+            count += (p & 255) > 4 && ((p >> 8) & 255) > 4 && ((p >> 16) & 255) > 4;
+        }
+        return count;
+    };
+    mt::TempFolder temp;
+    wf::FileServices files;
+    for (const auto& [width, height] : {std::pair(320, 240), std::pair(1280, 720)}) {
+        const std::string name = std::to_string(width) + "x" + std::to_string(height);
+        const std::string clip = temp.file(name + ".avi");
+        {
+            wf::media::ClipWriter writer(clip, mt::clipOptions(width, height));
+            for (int i = 0; i < 4; ++i) {
+                PackedImage frame(width, height, 0);
+                for (int y = height / 3; y < height / 2; ++y)
+                    for (int x = width / 8 * (i + 1); x < width / 8 * (i + 2); ++x)
+                        frame.set(x, y, engine::packColor(0, 0, 255));
+                writer.addFrame(frame);
+            }
+            writer.finish();
+        }
+        const std::string folder = temp.file(name);
+        files.createFolder(folder);
+        files.savePicture(PackedImage(kStrobeWidth, kStrobeHeight, 0), wf::baseStrobeImage(folder));
+        ASSERT_TRUE(extractClip(clip, folder, files).completed) << name;
+        for (const engine::CompositionOperation op :
+             {engine::kOperationMax, engine::kOperationAdd}) {
+            StrobeBuild build(files, folder);
+            build.setOperation(op);
+            ASSERT_TRUE(build.run({0, 2}).completed) << name;
+            MakeRequest request;
+            request.clip = clip;
+            request.last = 2;
+            request.operation = op;
+            request.output = temp.file(name + "-made.bmp");
+            const MakeResult made = makeStrobe(request);
+            ASSERT_FALSE(made.failure) << name << ": " << wf::japaneseText(*made.failure);
+            ASSERT_EQ(made.saved.size(), 3u);
+            for (int k = 1; k <= 3; ++k) {
+                const PackedImage built = files.loadPicture(wf::strobeFile(folder, k));
+                EXPECT_EQ(fromBeside(built), 0) << name << " op " << op << " strobe file " << k;
+                EXPECT_EQ(files.loadPicture(made.saved[k - 1]), built)
+                    << name << " op " << op << " picture " << k;
+            }
+            const PackedImage last = files.loadPicture(wf::strobeFile(folder, 3));
+            EXPECT_TRUE(std::any_of(last.pixels.begin(), last.pixels.end(),
+                                    [](engine::PackedColor p) { return (p >> 16) > 200; }))
+                << name << ": the squares are composed";
+        }
+    }
 }
 
 }  // namespace strobo::stages

@@ -4,6 +4,7 @@
 
 #include "engine/scaling.h"
 #include "stages/composition/strobe_build.h"
+#include "stages/extraction/frame_facts.h"
 #include "stages/make/median_background.h"
 #include "workfolder/file_names.h"
 
@@ -13,14 +14,28 @@ namespace wf = workfolder;
 
 namespace {
 
-engine::PackedImage shrunkFrameFile(wf::FileServices& files, std::string_view folder,
-                                    std::int64_t n) {
-    const engine::PackedImage frame = files.loadPicture(wf::frameFile(folder, n));
-    const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-    return engine::scaleImage(frame, w, h);
+// The part of a shrunk frame that is video: the whole picture when its video is not known.
+PictureArea videoPart(const ShrunkFrame& shrunk) {
+    return shrunk.video.value_or(PictureArea{0, 0, shrunk.picture.width, shrunk.picture.height});
+}
+
+// The video part cut to what the strobe picture shows of it.
+PictureArea shownPart(const ShrunkFrame& shrunk) {
+    PictureArea part = videoPart(shrunk);
+    part.width = std::max(0, std::min(part.width, kStrobeWidth - part.x));
+    part.height = std::max(0, std::min(part.height, kStrobeHeight - part.y));
+    return part;
 }
 
 }  // namespace
+
+ShrunkFrameSource frameFileSource(wf::FileServices& files, std::string_view folder) {
+    std::optional<PictureArea> videoArea;
+    if (const auto facts = readFrameFacts(folder)) videoArea = facts->videoArea;
+    return [&files, folder = std::string(folder), videoArea](std::int64_t n) {
+        return shrinkFrame(files.loadPicture(wf::frameFile(folder, n)), videoArea);
+    };
+}
 
 std::vector<std::string> existingBaseImages(wf::FileServices& files, std::string_view folder) {
     std::vector<std::string> existing;
@@ -30,34 +45,46 @@ std::vector<std::string> existingBaseImages(wf::FileServices& files, std::string
     return existing;
 }
 
-engine::PackedImage laidOnStrobePicture(const engine::PackedImage& picture) {
+engine::PackedImage laidOnStrobePicture(const ShrunkFrame& shrunk) {
     engine::PackedImage out(kStrobeWidth, kStrobeHeight, 0);
-    for (int y = 0; y < std::min(picture.height, out.height); ++y) {
-        std::copy_n(picture.row(y), std::min(picture.width, out.width), out.row(y));
+    const PictureArea part = shownPart(shrunk);
+    for (int y = part.y; y < part.y + part.height; ++y) {
+        std::copy_n(shrunk.picture.row(y) + part.x, part.width, out.row(y) + part.x);
     }
     return out;
 }
 
-std::optional<engine::PackedImage> windowMedianBackground(wf::FileServices& files,
-                                                          std::string_view folder,
+std::optional<engine::PackedImage> windowMedianBackground(const ShrunkFrameSource& frames,
                                                           std::int64_t frameCount,
                                                           const Progress& progress) {
-    const engine::PackedImage first = shrunkFrameFile(files, folder, 1);
+    ShrunkFrame first = frames(1);
+    const PictureArea part = shownPart(first);
+    engine::PackedImage background(kStrobeWidth, kStrobeHeight, 0);
+    if (part.isEmpty()) return background;
     const std::vector<std::int64_t> samples = evenlySpacedIndexes(
-        std::max<std::int64_t>(frameCount, 1), medianSampleLimit(first.width, first.height));
-    MedianAccumulator median(first.width, first.height, static_cast<int>(samples.size()));
+        std::max<std::int64_t>(frameCount, 1), medianSampleLimit(part.width, part.height));
+    MedianAccumulator median(part.width, part.height, static_cast<int>(samples.size()));
     const auto total = static_cast<std::int64_t>(samples.size());
+    engine::PackedImage video(part.width, part.height);
     for (const std::int64_t index : samples) {
-        const engine::PackedImage shrunk =
-            index == 0 ? first : shrunkFrameFile(files, folder, index + 1);
-        if (shrunk.width != first.width || shrunk.height != first.height) {
-            throw wf::FailureError(wf::Failure{
-                wf::FailureKind::FrameSizesDiffer, wf::frameFile(folder, index + 1), {}, {}});
+        const ShrunkFrame shrunk = index == 0 ? std::move(first) : frames(index + 1);
+        if (!(shownPart(shrunk) == part)) {
+            throw wf::FailureError(wf::Failure{wf::FailureKind::FrameSizesDiffer,
+                                               "test" + std::to_string(index + 1) + ".bmp",
+                                               {},
+                                               {}});
         }
-        median.add(shrunk);
+        for (int y = 0; y < part.height; ++y) {
+            std::copy_n(shrunk.picture.row(part.y + y) + part.x, part.width, video.row(y));
+        }
+        median.add(video);
         if (progress && !progress(Phase::Median, median.count(), total)) return std::nullopt;
     }
-    return laidOnStrobePicture(median.median());
+    const engine::PackedImage middle = median.median();
+    for (int y = 0; y < part.height; ++y) {
+        std::copy_n(middle.row(y), part.width, background.row(part.y + y) + part.x);
+    }
+    return background;
 }
 
 BaseImagesResult makeBaseImages(wf::FileServices& files, std::string_view folder,
@@ -72,7 +99,8 @@ BaseImagesResult makeBaseImages(wf::FileServices& files, std::string_view folder
         engine::PackedImage picture;
         switch (kind) {
             case BaseImageKind::Median: {
-                auto median = windowMedianBackground(files, folder, frameCount, progress);
+                auto median =
+                    windowMedianBackground(frameFileSource(files, folder), frameCount, progress);
                 if (!median) {
                     result.stopped = true;
                     return result;
@@ -81,7 +109,7 @@ BaseImagesResult makeBaseImages(wf::FileServices& files, std::string_view folder
                 break;
             }
             case BaseImageKind::FirstFrame:
-                picture = laidOnStrobePicture(shrunkFrameFile(files, folder, 1));
+                picture = laidOnStrobePicture(frameFileSource(files, folder)(1));
                 break;
             case BaseImageKind::Black:
                 picture = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);

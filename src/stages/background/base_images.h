@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "engine/packed_image.h"
+#include "stages/composition/strobe_build.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
 #include "workfolder/file_services.h"
@@ -36,16 +38,19 @@ struct BaseImagesResult {
 std::vector<std::string> existingBaseImages(workfolder::FileServices& files,
                                             std::string_view folder);
 
-// A picture laid at the top-left of a black picture of the strobe size, cut where it is larger:
-// what the composition window shows of it.
-engine::PackedImage laidOnStrobePicture(const engine::PackedImage& picture);
+// The work folder's frame files, with the video their facts tell (the whole picture without).
+ShrunkFrameSource frameFileSource(workfolder::FileServices& files, std::string_view folder);
 
-// The median of the frame files 1 .. frameCount (sampled evenly when there are many), each shrunk
-// as the build shrinks it, laid on the strobe picture: the background the composition window
-// would compose onto. Progress hears (Phase::Median, done, total); nothing when it asks to stop.
-// Throws FailureError for a frame file that cannot be read or differs in size from the first.
-std::optional<engine::PackedImage> windowMedianBackground(workfolder::FileServices& files,
-                                                          std::string_view folder,
+// A shrunk frame's video laid where it stands on a black picture of the strobe size, cut where it
+// is larger: what the composition window would compose onto. Nothing beside the video (the
+// playback window's border and colour) is taken; a frame without a known video is taken whole.
+engine::PackedImage laidOnStrobePicture(const ShrunkFrame& shrunk);
+
+// The median of frame files 1 .. frameCount (sampled evenly when there are many), laid as above:
+// the background with the moving object gone. Progress hears (Phase::Median, done, total);
+// nothing when it asks to stop. Throws FailureError for a frame file that cannot be read or whose
+// video differs in place or size from the first one's.
+std::optional<engine::PackedImage> windowMedianBackground(const ShrunkFrameSource& frames,
                                                           std::int64_t frameCount,
                                                           const Progress& progress = {});
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "engine/scaling.h"
+#include "stages/background/base_images.h"
 #include "stages/composition/frame_interval.h"
 #include "stages/composition/strobe_build.h"
 #include "stages/make/median_background.h"
@@ -44,6 +45,29 @@ void ToneVote::add(const engine::PackedImage& frame) {
     }
 }
 
+void ToneVote::add(const ShrunkFrame& frame) {
+    if (!frame.video) {
+        add(frame.picture);
+        return;
+    }
+    const PictureArea& video = *frame.video;
+    const int right = std::min({video.x + video.width, frame.picture.width, m_background.width});
+    const int bottom =
+        std::min({video.y + video.height, frame.picture.height, m_background.height});
+    for (int y = std::max(video.y, 0); y < bottom; ++y) {
+        const engine::PackedColor* seen = frame.picture.row(y);
+        const engine::PackedColor* behind = m_background.row(y);
+        for (int x = std::max(video.x, 0); x < right; ++x) {
+            const int difference = luma(seen[x]) - luma(behind[x]);
+            if (difference <= -kClearDifference) {
+                ++m_darker;
+            } else if (difference >= kClearDifference) {
+                ++m_brighter;
+            }
+        }
+    }
+}
+
 ObjectTone ToneVote::tone() const {
     return m_darker > 0 && m_darker >= 2 * m_brighter ? ObjectTone::Darker : ObjectTone::Brighter;
 }
@@ -56,19 +80,14 @@ engine::CompositionOperation operationFor(ObjectTone tone) {
     return tone == ObjectTone::Darker ? engine::kOperationMin : engine::kOperationMax;
 }
 
-OperationChoice chooseOperation(wf::FileServices& files, std::string_view folder,
-                                const FrameRange& range, std::int64_t every) {
+OperationChoice chooseOperation(const engine::PackedImage& base, const ShrunkFrameSource& frames,
+                                std::int64_t from, std::int64_t steps, std::int64_t every) {
     OperationChoice choice;
     every = std::max<std::int64_t>(1, every);
     try {
-        ToneVote vote(files.loadPicture(wf::baseStrobeImage(folder)));
-        const std::int64_t from = wf::toInt32(range.first + 1);
-        const std::int64_t steps = intervalStepCount(from, wf::toInt32(range.last + 1), every);
+        ToneVote vote(base);
         for (const std::int64_t j : evenlySpacedIndexes(steps, kMaxToneSamples)) {
-            const engine::PackedImage frame =
-                files.loadPicture(wf::frameFile(folder, from + j * every));
-            const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-            vote.add(engine::scaleImage(frame, w, h));
+            vote.add(frames(from + j * every));
         }
         choice.tone = vote.tone();
         choice.operation = vote.operation();
@@ -76,6 +95,21 @@ OperationChoice chooseOperation(wf::FileServices& files, std::string_view folder
         choice.failure = wf::failureOf(error);
     }
     return choice;
+}
+
+OperationChoice chooseOperation(wf::FileServices& files, std::string_view folder,
+                                const FrameRange& range, std::int64_t every) {
+    try {
+        every = std::max<std::int64_t>(1, every);
+        const std::int64_t from = wf::toInt32(range.first + 1);
+        const std::int64_t steps = intervalStepCount(from, wf::toInt32(range.last + 1), every);
+        return chooseOperation(files.loadPicture(wf::baseStrobeImage(folder)),
+                               frameFileSource(files, folder), from, steps, every);
+    } catch (const std::exception& error) {
+        OperationChoice choice;
+        choice.failure = wf::failureOf(error);
+        return choice;
+    }
 }
 
 }  // namespace strobo::stages

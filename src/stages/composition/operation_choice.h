@@ -6,6 +6,7 @@
 
 #include "engine/composition.h"
 #include "engine/packed_image.h"
+#include "stages/composition/strobe_build.h"
 #include "stages/frame_range.h"
 #include "workfolder/failure.h"
 #include "workfolder/file_services.h"
@@ -28,6 +29,8 @@ class ToneVote {
 
     // Compares the area that the frame and the background both cover.
     void add(const engine::PackedImage& frame);
+    // Compares only the frame's video where it is known.
+    void add(const ShrunkFrame& frame);
 
     std::int64_t darker() const { return m_darker; }
     std::int64_t brighter() const { return m_brighter; }
@@ -59,5 +62,10 @@ struct OperationChoice {
 // strobe image against the frame files the build will add, each shrunk as the build shrinks it.
 OperationChoice chooseOperation(workfolder::FileServices& files, std::string_view folder,
                                 const FrameRange& range, std::int64_t every);
+
+// The same choice from any source of shrunk frame files: the base against frame files
+// from, from + every, ..., `steps` of them. Only the frames' video takes part.
+OperationChoice chooseOperation(const engine::PackedImage& base, const ShrunkFrameSource& frames,
+                                std::int64_t from, std::int64_t steps, std::int64_t every);
 
 }  // namespace strobo::stages

@@ -48,10 +48,52 @@ std::pair<std::int32_t, std::int32_t> scaledFrameSize(std::int32_t width, std::i
     return {wf::toInt32(f * width), wf::toInt32(f * height)};
 }
 
+ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
+                        const std::optional<PictureArea>& videoArea) {
+    const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
+    ShrunkFrame shrunk{engine::scaleImage(frame, w, h), std::nullopt};
+    if (!videoArea || shrunk.picture.isNull()) return shrunk;
+    const PictureArea& v = *videoArea;
+    const auto [left, right] =
+        engine::outputsFedOnlyBy(frame.width, shrunk.picture.width, std::max(v.x, 0),
+                                 static_cast<std::int32_t>(std::min<std::int64_t>(
+                                     std::int64_t{v.x} + v.width, frame.width)));
+    const auto [top, bottom] =
+        engine::outputsFedOnlyBy(frame.height, shrunk.picture.height, std::max(v.y, 0),
+                                 static_cast<std::int32_t>(std::min<std::int64_t>(
+                                     std::int64_t{v.y} + v.height, frame.height)));
+    shrunk.video = PictureArea{left, top, right - left, bottom - top};
+    return shrunk;
+}
+
+StrobeComposer::StrobeComposer()
+    : m_composed(kComposedSurfaceWidth, kComposedSurfaceHeight, kComposedBackColor) {}
+
+engine::PackedImage StrobeComposer::compose(const engine::PackedImage& a, const ShrunkFrame& b) {
+    engine::composeImagesFast(a, b.picture, m_composed, a.width, a.height, m_operation);
+    if (b.video) {
+        // Every pixel is composed on its own, so putting A back beside the video afterwards is
+        // the same as composing the video's pixels alone.
+        const PictureArea& v = *b.video;
+        const int width = std::min(a.width, m_composed.width);
+        const int left = std::clamp(v.x, 0, width);
+        const int right = std::clamp(v.x + v.width, left, width);
+        for (int y = 0; y < std::min(a.height, m_composed.height); ++y) {
+            const engine::PackedColor* from = a.row(y);
+            engine::PackedColor* to = m_composed.row(y);
+            if (v.isEmpty() || y < v.y || y >= v.y + v.height) {
+                std::copy_n(from, width, to);
+                continue;
+            }
+            std::copy_n(from, left, to);
+            std::copy(from + right, from + width, to + right);
+        }
+    }
+    return cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight);
+}
+
 StrobeBuild::StrobeBuild(wf::FileServices& files, std::string folder)
-    : m_files(files),
-      m_folder(std::move(folder)),
-      m_composed(kComposedSurfaceWidth, kComposedSurfaceHeight, kComposedBackColor) {}
+    : m_files(files), m_folder(std::move(folder)) {}
 
 BuildResult StrobeBuild::run(const FrameRange& range, StrobeBuildView* view,
                              const Progress& progress) {
@@ -70,20 +112,25 @@ BuildResult StrobeBuild::run(const FrameRange& range, StrobeBuildView* view,
         const std::int64_t steps = intervalStepCount(from, wf::toInt32(range.last + 1), m_every);
         // The strobe file i holds the frames up to frame file from + (i - from) K.
         const std::int64_t last = from + steps - 1;
+        const auto frameFileOfStep = [this, from](std::int64_t i) {
+            return from + (i - from) * m_every;
+        };
+        // Frame files written by other means have no facts, and are composed whole.
+        std::optional<PictureArea> videoArea;
+        if (const auto facts = readFrameFacts(m_folder)) videoArea = facts->videoArea;
         // Frame i+1 does not depend on step i, so it is read and shrunk on a second thread while
         // step i composes and saves. Its errors surface in the step that needs it.
-        auto shrunkFrame = [this, from](std::int64_t i) {
-            const std::int64_t n = from + (i - from) * m_every;
-            const engine::PackedImage frame = m_files.loadPicture(wf::frameFile(m_folder, n));
-            const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-            return engine::scaleImage(frame, w, h);
+        auto shrunkFrame = [this, videoArea, frameFileOfStep](std::int64_t i) {
+            return shrinkFrame(m_files.loadPicture(wf::frameFile(m_folder, frameFileOfStep(i))),
+                               videoArea);
         };
-        std::future<engine::PackedImage> next;
+        std::future<ShrunkFrame> next;
         if (from <= last) next = std::async(std::launch::async, shrunkFrame, std::int64_t{from});
         for (std::int64_t i = from; i <= last; ++i) {
-            std::future<engine::PackedImage> current = std::move(next);
+            std::future<ShrunkFrame> current = std::move(next);
             if (i < last) next = std::async(std::launch::async, shrunkFrame, i + 1);
             step(static_cast<std::int32_t>(i), current, view, result);
+            result.frameFiles.push_back(frameFileOfStep(i));
             if (progress && !progress(Phase::Build, i - from + 1, steps)) m_cancelled = true;
             if (m_cancelled && i < last) {
                 result.cancelled = true;
@@ -97,19 +144,18 @@ BuildResult StrobeBuild::run(const FrameRange& range, StrobeBuildView* view,
     return result;
 }
 
-void StrobeBuild::step(std::int32_t i, std::future<engine::PackedImage>& shrunkFrame,
-                       StrobeBuildView* view, BuildResult& result) {
+void StrobeBuild::step(std::int32_t i, std::future<ShrunkFrame>& shrunkFrame, StrobeBuildView* view,
+                       BuildResult& result) {
     const engine::PackedImage a = m_files.loadPicture(wf::strobeFile(m_folder, i - 1));
-    const engine::PackedImage b = shrunkFrame.get();
+    const ShrunkFrame b = shrunkFrame.get();
 
     const StepScope scope(view);
-    engine::composeImagesFast(a, b, m_composed, a.width, a.height, m_operation);
-    if (view) view->showComposed(m_composed);
     // What the window shows of C is exactly its top-left client area; save that directly.
+    const engine::PackedImage picture = m_composer.compose(a, b);
+    if (view) view->showComposed(m_composer.composed());
     const std::string target = wf::strobeFile(m_folder, i);
-    m_files.savePicture(cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight), target);
+    m_files.savePicture(picture, target);
     result.written.push_back(target);
-    result.frameFiles.push_back(i);
 }
 
 FinishResult deleteFrameFiles(wf::FileServices& files, std::string_view folder,

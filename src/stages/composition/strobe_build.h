@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <future>
 #include <optional>
 #include <string>
@@ -9,6 +10,7 @@
 
 #include "engine/composition.h"
 #include "engine/packed_image.h"
+#include "stages/extraction/frame_facts.h"
 #include "stages/frame_range.h"
 #include "stages/progress.h"
 #include "workfolder/failure.h"
@@ -56,15 +58,58 @@ struct BuildResult {
 std::pair<std::int32_t, std::int32_t> scaledFrameSize(std::int32_t width, std::int32_t height,
                                                       std::int16_t percent);
 
+// B of a step: a frame shrunk to 62 %, and which of its pixels are made of video alone.
+struct ShrunkFrame {
+    engine::PackedImage picture;
+    // The pixels of `picture` whose every source pixel lies in the frame's video; nullopt when
+    // the frame's video is not known, and the whole picture is taken for video.
+    std::optional<PictureArea> video;
+};
+
+// Frame file n (1 .. N) shrunk as the build shrinks it: read from the work folder, or made from
+// the clip without the file. Both give the same video pixels, so the windows and `make` decide
+// and make the same from the same clip.
+using ShrunkFrameSource = std::function<ShrunkFrame(std::int64_t n)>;
+
+// Shrinks a frame (file) as the build does. videoArea is where the frame shows its video (the
+// frame facts); a shrunk pixel that mixes in anything beside it does not count as video.
+ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
+                        const std::optional<PictureArea>& videoArea);
+
+// The composition of one step, the same for every road that builds a strobe series so that they
+// cannot give different pictures. C persists from step to step, as the picture box does.
+class StrobeComposer {
+  public:
+    StrobeComposer();
+
+    void setOperation(engine::CompositionOperation operation) { m_operation = operation; }
+    engine::CompositionOperation operation() const { return m_operation; }
+
+    // C = A combined with B over A's size, but only where B shows video: elsewhere C keeps A, so
+    // nothing from beside the video (the playback window's border and back colour) ever reaches
+    // a strobe picture. Without a known video B is combined wherever A is, points beyond B
+    // reading as -1. Returns the step's strobe picture, C's top-left 400 x 300.
+    engine::PackedImage compose(const engine::PackedImage& a, const ShrunkFrame& b);
+
+    const engine::PackedImage& composed() const { return m_composed; }
+
+  private:
+    engine::CompositionOperation m_operation = engine::kOperationMax;
+    engine::PackedImage m_composed;
+};
+
 // The cumulative strobe build: strobe file s is a copy of the base strobe image; each step i
 // from s+1 to e+1 composes strobe file i-1 (A) with frame file i shrunk to 62 % (B) into C and
-// saves C's top-left 400 x 300 as strobe file i.
+// saves C's top-left 400 x 300 as strobe file i. Where the frame facts tell the frame files'
+// video, only the video is composed.
 class StrobeBuild {
   public:
     StrobeBuild(workfolder::FileServices& files, std::string folder);
 
-    void setOperation(engine::CompositionOperation operation) { m_operation = operation; }
-    engine::CompositionOperation operation() const { return m_operation; }
+    void setOperation(engine::CompositionOperation operation) {
+        m_composer.setOperation(operation);
+    }
+    engine::CompositionOperation operation() const { return m_composer.operation(); }
     // Adds only every K-th frame of the range (1, the default, adds each): step j adds frame
     // file s+1+(j-1)K and writes strobe file s+j, so the series stays consecutive.
     void setEvery(std::int64_t every) { m_every = every < 1 ? 1 : every; }
@@ -79,17 +124,16 @@ class StrobeBuild {
     void cancel() { m_cancelled = true; }
 
     // C as the last step left it (it persists from step to step, as the picture box does).
-    const engine::PackedImage& composed() const { return m_composed; }
+    const engine::PackedImage& composed() const { return m_composer.composed(); }
 
   private:
-    void step(std::int32_t i, std::future<engine::PackedImage>& shrunkFrame, StrobeBuildView* view,
+    void step(std::int32_t i, std::future<ShrunkFrame>& shrunkFrame, StrobeBuildView* view,
               BuildResult& result);
 
     workfolder::FileServices& m_files;
     std::string m_folder;
-    engine::CompositionOperation m_operation = engine::kOperationMax;
+    StrobeComposer m_composer;
     std::int64_t m_every = 1;
-    engine::PackedImage m_composed;
     bool m_cancelled = false;
 };
 

@@ -41,10 +41,7 @@ std::optional<FrameFacts> MediaPlayback::frameFacts(std::int32_t frameCount) con
     const media::VideoRect clip = m_player->clipSize(kClipAlias);
     if (video.isEmpty() || clip.isEmpty()) return std::nullopt;
     FrameFacts facts;
-    const int left = kSunkenBorderWidth + video.x;
-    const int top = kSunkenBorderWidth + video.y;
-    facts.videoArea = {left, top, std::min(video.width, kPlaybackWidth - left),
-                       std::min(video.height, kPlaybackHeight - top)};
+    facts.videoArea = playbackVideoArea(video.x, video.y, video.width, video.height);
     facts.clipWidth = clip.width;
     facts.clipHeight = clip.height;
     facts.frameTimes.reserve(static_cast<std::size_t>(std::max(frameCount, 0)));

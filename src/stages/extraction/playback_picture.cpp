@@ -24,4 +24,11 @@ engine::PackedImage paintPlaybackPicture(const engine::PackedImage& frame, bool 
     return picture;
 }
 
+PictureArea playbackVideoArea(int x, int y, int width, int height) {
+    const int left = kSunkenBorderWidth + x;
+    const int top = kSunkenBorderWidth + y;
+    return {left, top, std::min(width, kPlaybackWidth - left),
+            std::min(height, kPlaybackHeight - top)};
+}
+
 }  // namespace strobo::stages

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "engine/packed_image.h"
+#include "stages/extraction/frame_facts.h"
 
 namespace strobo::stages {
 
@@ -32,5 +33,9 @@ inline constexpr engine::PackedColor kHeadlessPlaybackBackColor = engine::packCo
 // (nothing shown yet). The window paints itself with this picture, and extraction saves it.
 engine::PackedImage paintPlaybackPicture(const engine::PackedImage& frame, bool sunkenBorder,
                                          engine::PackedColor backColor);
+
+// Where a video drawn width x height at (x, y) of the bordered picture box's client area stands
+// in the playback picture, cut to the picture: the frame files' video area.
+PictureArea playbackVideoArea(int x, int y, int width, int height);
 
 }  // namespace strobo::stages

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <system_error>
 
 #include "engine/fast_composition.h"
@@ -9,14 +10,14 @@
 #include "stages/background/base_images.h"
 #include "stages/composition/frame_interval.h"
 #include "stages/composition/strobe_build.h"
-#include "stages/extraction/media_playback.h"
+#include "stages/extraction/playback_picture.h"
 #include "stages/make/median_background.h"
-#include "stages/make/scratch_folder.h"
-#include "stages/output/save_series.h"
-#include "workfolder/background_saver.h"
+#include "stages/make/saved_series.h"
+#include "stages/make/worker_thread.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_error.h"
+#include "workfolder/media/media_player.h"
 #include "workfolder/media/video_decoder.h"
 
 namespace strobo::stages {
@@ -30,8 +31,8 @@ using wf::FailureKind;
 
 namespace {
 
-// Thrown when the progress asks to stop, so that every scope unwinds and the private work folder
-// goes.
+// Thrown when the progress asks to stop, so that every scope unwinds and the pictures made so far
+// go.
 struct StopRequested {};
 
 fs::path u8path(const std::string& utf8) {
@@ -67,9 +68,9 @@ void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
     }
 }
 
-media::VideoDecoder openClip(const std::string& clip) {
+media::VideoDecoder openClip(const std::string& clip, media::DecoderOptions options = {}) {
     try {
-        return media::VideoDecoder(clip);
+        return media::VideoDecoder(clip, std::move(options));
     } catch (const media::MediaError& error) {
         fail(FailureKind::ClipUnreadable, clip, error.what());
     }
@@ -81,6 +82,32 @@ engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index
     } catch (const media::MediaError& error) {
         fail(FailureKind::ClipUnreadable, decoder.path(), error.what());
     }
+}
+
+// The decoder as the extraction's media player reads the clip: upright, fitted to 640 x 480 up
+// or down, so that a frame painted into the playback picture is the frame file's very picture.
+media::DecoderOptions playerDecoderOptions() {
+    media::DecoderOptions options;
+    options.maxWidth = media::MediaPlayer::kMaxFrameWidth;
+    options.maxHeight = media::MediaPlayer::kMaxFrameHeight;
+    options.enlargeToFit = true;
+    return options;
+}
+
+// Frame file n of an extraction of the clip, made without the file: the player's frame painted
+// into the headless playback picture.
+engine::PackedImage frameFilePicture(const engine::PackedImage& frame) {
+    return paintPlaybackPicture(frame, true, kHeadlessPlaybackBackColor);
+}
+
+// Frame file n of an extraction of the clip, made without the file and shrunk as the build
+// shrinks it.
+ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureArea& videoArea) {
+    return [&decoder, videoArea](std::int64_t n) {
+        return shrinkFrame(
+            frameFilePicture(decodeFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount()))),
+            videoArea);
+    };
 }
 
 engine::PackedImage clipMedianBackground(const std::string& clip, const Progress& progress) {
@@ -97,55 +124,61 @@ engine::PackedImage clipMedianBackground(const std::string& clip, const Progress
     return median.median();
 }
 
+// The windows' road (extraction, strobe build, save) without its files: each frame the range
+// uses is decoded as the extraction's player shows it, painted into the playback picture as its
+// frame file would hold it, and composed by the build's own step; only the saved pictures reach
+// the disk. Decoding starts at the keyframe before the first frame and stops after the last.
 void makeInWindowSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
     requireClipFile(request.clip);
-    ScratchFolder scratch;
-    const std::string& folder = scratch.path();
     wf::FileServices files;
 
-    // The background first, so that a bad one is found before the long extraction.
-    const std::string base = wf::baseStrobeImage(folder);
+    // The background first, so that a bad one is found before the clip is read.
+    engine::PackedImage base;
     if (request.background == BackgroundKind::File) {
-        files.loadPicture(request.backgroundFile);
-        files.copyFile(request.backgroundFile, base);
+        base = files.loadPicture(request.backgroundFile);
     } else if (request.background == BackgroundKind::Black) {
-        files.savePicture(engine::PackedImage(kStrobeWidth, kStrobeHeight, 0), base);
+        base = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);
     }
 
-    const ExtractionResult extraction = extractClip(request.clip, folder, files, progress);
-    if (extraction.stopped) throw StopRequested{};
-    if (!extraction.completed) {
-        throw FailureError(
-            extraction.failure.value_or(Failure{FailureKind::ClipNotOpened, request.clip, {}, {}}));
-    }
-    result.frameCount = extraction.frameCount;
+    media::VideoDecoder decoder = openClip(request.clip, playerDecoderOptions());
+    result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
-
+    const PictureArea videoArea =
+        playbackVideoArea(0, 0, decoder.outputWidth(), decoder.outputHeight());
     if (request.background == BackgroundKind::Median) {
-        const auto median = windowMedianBackground(files, folder, result.frameCount, progress);
-        if (!median) throw StopRequested{};
-        files.savePicture(*median, base);
+        base =
+            windowMedianBackground(clipFrameSource(decoder, videoArea), result.frameCount, progress)
+                .value_or(engine::PackedImage());
+        if (base.isNull()) throw StopRequested{};
     }
 
-    const FrameRange range{static_cast<double>(request.first), static_cast<double>(request.last)};
     result.operation = request.operation;
     if (request.chooseOperation) {
-        const OperationChoice choice = stages::chooseOperation(files, folder, range, request.every);
+        const OperationChoice choice =
+            stages::chooseOperation(base, clipFrameSource(decoder, videoArea), request.first + 1,
+                                    usedFrameCount(request), request.every);
         if (choice.failure) throw FailureError(*choice.failure);
         result.operation = choice.operation;
         result.tone = choice.tone;
     }
-    StrobeBuild build(files, folder);
-    build.setOperation(result.operation);
-    build.setEvery(request.every);
-    const BuildResult built = build.run(range, nullptr, progress);
-    if (built.cancelled) throw StopRequested{};
-    if (built.failure) throw FailureError(*built.failure);
 
-    SaveResult saved = saveSeries(files, folder, seriesRange(range, request.every),
-                                  wf::savePrefix(request.output));
-    if (saved.failure) throw FailureError(*saved.failure);
-    result.saved = std::move(saved.saved);
+    SavedSeries series(files, wf::savePrefix(request.output));
+    StrobeComposer composer;
+    composer.setOperation(result.operation);
+    engine::PackedImage built = std::move(base);
+    // Painting, shrinking and composing run beside the decoder, and writing beside them.
+    WorkerThread worker([&](engine::PackedImage frame) {
+        built = composer.compose(built, shrinkFrame(frameFilePicture(frame), videoArea));
+        series.add(built);
+    });
+    const std::int64_t used = usedFrameCount(request);
+    for (std::int64_t j = 0; j < used; ++j) {
+        const std::int64_t n = request.first + 1 + j * request.every;
+        worker.add(decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        report(progress, Phase::Make, j + 1, used);
+    }
+    worker.finish();
+    result.saved = series.commit();
 }
 
 void makeInNativeSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
@@ -176,7 +209,6 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
 
     if (request.backgroundUsed) request.backgroundUsed(composed);
 
-    const std::string prefix = wf::savePrefix(request.output);
     const std::int64_t used = usedFrameCount(request);
     result.operation = request.operation;
     if (request.chooseOperation) {
@@ -188,25 +220,25 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
         result.operation = vote.operation();
         result.tone = vote.tone();
     }
-    wf::BackgroundSaver writer(files);
+    // Only the last picture, under a name of its own: written once it holds every frame.
+    const bool finalOnly = !request.finalPicture.empty();
+    std::optional<SavedSeries> series;
+    if (!finalOnly) series.emplace(files, wf::savePrefix(request.output));
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
         const std::int64_t index = clipIndexOfFrameFile(n, result.frameCount);
         const engine::PackedImage frame = decodeFrame(decoder, index);
         if (request.frameUsed) request.frameUsed(index, decoder.frameTime(index), frame);
         engine::composeImagesFast(composed, frame, composed, width, height, result.operation);
-        ++k;
-        const bool wanted = request.finalPicture.empty() || k == used;
-        const std::string target = request.finalPicture.empty()
-                                       ? wf::savedPicture(prefix, static_cast<double>(k))
-                                       : request.finalPicture;
-        if (wanted) {
-            writer.save(composed, target);
-            result.saved.push_back(target);
-        }
-        report(progress, Phase::Make, k, used);
+        if (series) series->add(composed);
+        report(progress, Phase::Make, ++k, used);
     }
-    writer.finish();
+    if (finalOnly) {
+        files.savePicture(composed, request.finalPicture);
+        result.saved = {request.finalPicture};
+    } else {
+        result.saved = series->commit();
+    }
 }
 
 }  // namespace

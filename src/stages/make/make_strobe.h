@@ -56,8 +56,9 @@ struct MakeResult {
     std::int64_t frameCount = 0;
     // The saved pictures, in order; the last one holds every frame used.
     std::vector<std::string> saved;
-    // The progress asked to stop; whatever the road wrote in its private work folder is gone.
+    // The progress asked to stop; no picture was saved.
     bool stopped = false;
+    // Why no picture was saved.
     std::optional<workfolder::Failure> failure;
     // The operation the pictures were composed with, and the tone it was chosen for when the
     // request let the road choose.
@@ -68,9 +69,11 @@ struct MakeResult {
 // How many frames the range gives with every K-th taken.
 std::int64_t usedFrameCount(const MakeRequest& request);
 
-// The whole road: frames, background, strobe series and saved pictures. The window size runs
-// the windows' own stages (headless extraction, strobe build, save) in a private work folder
-// that is gone afterwards; the native size decodes and composes the clip's frames directly.
+// The whole road: frames, background, strobe series and saved pictures, straight from the clip:
+// only the frames the range uses are decoded, and nothing but the saved pictures is written. The
+// window size gives the very pictures the windows' road (extraction, strobe build, save) saves;
+// the native size composes the clip's own frames. The pictures are saved all or none: a road
+// that fails or is stopped leaves none, and the files they would have replaced as they were.
 // Progress hears every phase and may stop the road between two frames.
 MakeResult makeStrobe(const MakeRequest& request, const Progress& progress = {});
 
