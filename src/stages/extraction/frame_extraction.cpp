@@ -53,26 +53,23 @@ ExtractionResult FrameExtraction::run(const std::string& clipPath, const std::st
                                       const Progress& progress) {
     ExtractionResult result;
     close();
-    const auto mediaFailure = [&](FailureKind kind, int code) {
-        return Failure{kind, clipPath, m_surface.mediaFailure(code), {}};
+    // A command the media layer gave up on: stopped on request, or failed for the clip.
+    const auto mediaFailed = [&](FailureKind kind, int code) {
+        if (m_surface.mediaStopped()) {
+            result.stopped = true;
+        } else {
+            result.failure = Failure{kind, clipPath, m_surface.mediaFailure(code), {}};
+        }
+        return result;
     };
     const int openCode = m_surface.sendMediaCommand(openCommand(clipPath));
-    if (openCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipNotOpened, openCode);
-        return result;
-    }
+    if (openCode != 0) return mediaFailed(FailureKind::ClipNotOpened, openCode);
     m_open = true;
     const int windowCode = m_surface.sendMediaCommand(windowCommand(m_surface.videoWindowHandle()));
-    if (windowCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipNotShown, windowCode);
-        return result;
-    }
+    if (windowCode != 0) return mediaFailed(FailureKind::ClipNotShown, windowCode);
     std::string reply;
     const int lengthCode = m_surface.sendMediaCommand(lengthCommand(), &reply, kLengthReplyLength);
-    if (lengthCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipLengthUnknown, lengthCode);
-        return result;
-    }
+    if (lengthCode != 0) return mediaFailed(FailureKind::ClipLengthUnknown, lengthCode);
     try {
         result.frameCount = wf::toInt32(wf::textToNumber(reply));
     } catch (const wf::FailureError& error) {
@@ -112,6 +109,10 @@ void FrameExtraction::extractFrames(const std::string& clipPath, const std::stri
             if (seekCode != 0) {
                 saver.finish();
                 result.written = written();
+                if (m_surface.mediaStopped()) {
+                    result.stopped = true;
+                    return;
+                }
                 result.failedFrame = i;
                 result.failure = Failure{
                     FailureKind::FrameNotShown, clipPath, m_surface.mediaFailure(seekCode), {}};

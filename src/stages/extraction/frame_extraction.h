@@ -26,8 +26,11 @@ class PlaybackSurface {
     // One media command; 0 or an error code. Only the length query passes a reply.
     virtual int sendMediaCommand(const std::string& command, std::string* reply = nullptr,
                                  std::size_t replyLength = 0) = 0;
-    // Why the last failed command failed, in the media layer's words.
+    // The media layer's own message for the last failed command: what happened to which file and
+    // what to do. Empty when the file was not the matter (a command the device refused).
     virtual std::string mediaFailure(int code) const = 0;
+    // The last failed command stopped because a stop was asked for, not because of the clip.
+    virtual bool mediaStopped() const { return false; }
     // The window handle the video is drawn into.
     virtual std::uint64_t videoWindowHandle() = 0;
     // The playback picture exactly as it shows now.
@@ -44,7 +47,8 @@ struct ExtractionResult {
     bool opened = false;
     // Every frame from 1 to the clip's length was saved.
     bool completed = false;
-    // The progress asked to stop before the end.
+    // The progress or the media layer's stop request asked to stop before the end (during the
+    // open as well as between frames).
     bool stopped = false;
     // The length the device reported (0 until the length query has answered).
     std::int32_t frameCount = 0;

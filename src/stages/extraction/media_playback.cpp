@@ -31,9 +31,18 @@ int MediaPlayback::sendMediaCommand(const std::string& command, std::string* rep
     return m_player->sendString(command, reply, replyLength);
 }
 
-std::string MediaPlayback::mediaFailure(int code) const {
-    const std::string& detail = m_player->lastErrorDetail();
-    return detail.empty() ? media::MediaPlayer::errorText(code) : detail;
+void MediaPlayback::setStopRequest(std::function<bool()> stopRequested) {
+    m_player->setStopRequest(std::move(stopRequested));
+}
+
+std::string MediaPlayback::mediaFailure(int /*code*/) const {
+    const media::MediaError* error = m_player->lastError();
+    return error != nullptr ? error->what() : std::string();
+}
+
+bool MediaPlayback::mediaStopped() const {
+    const media::MediaError* error = m_player->lastError();
+    return error != nullptr && error->kind() == media::MediaErrorKind::Interrupted;
 }
 
 std::optional<FrameFacts> MediaPlayback::frameFacts(std::int32_t frameCount) const {
@@ -80,13 +89,15 @@ void HeadlessPlayback::clearVideoFrame() {
 }
 
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,
-                             wf::FileServices& files, const Progress& progress) {
+                             wf::FileServices& files, const Progress& progress,
+                             std::function<bool()> stopRequested) {
     if (isBlank(folder) || !files.folderExists(folder)) {
         ExtractionResult result;
         result.failure = wf::Failure{wf::FailureKind::FolderMissing, folder, {}, {}};
         return result;
     }
     HeadlessPlayback playback;
+    playback.setStopRequest(std::move(stopRequested));
     FrameExtraction extraction(playback, files);
     ExtractionResult result = extraction.run(clip, wf::framePrefix(folder), progress);
     extraction.close();
