@@ -77,15 +77,17 @@ std::uint64_t HeadlessPlayback::videoWindowHandle() {
 }
 
 engine::PackedImage HeadlessPlayback::capturePlayback() {
-    return paintPlaybackPicture(m_frame, true, kHeadlessPlaybackBackColor);
+    static const engine::PackedImage kNoFrame;
+    return paintPlaybackPicture(m_showing ? mediaPlayer().currentFrame(kClipAlias) : kNoFrame, true,
+                                kHeadlessPlaybackBackColor);
 }
 
-void HeadlessPlayback::showVideoFrame(const engine::PackedImage& frame) {
-    m_frame = frame;
+void HeadlessPlayback::showVideoFrame(const engine::PackedImage& /*frame*/) {
+    m_showing = true;
 }
 
 void HeadlessPlayback::clearVideoFrame() {
-    m_frame = {};
+    m_showing = false;
 }
 
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,

@@ -39,7 +39,9 @@ class MediaPlayback : public PlaybackSurface {
 };
 
 // The playback picture without a window, for the command line: the player draws into it, and a
-// capture is the painted playback picture, the same pixels the playback window shows.
+// capture is the painted playback picture, the same pixels the playback window shows. It shows
+// the frame of the clip open under the extraction's alias, painted straight from the player's own
+// copy when captured.
 class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTarget {
   public:
     HeadlessPlayback();
@@ -51,7 +53,7 @@ class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTa
     void clearVideoFrame() override;
 
   private:
-    engine::PackedImage m_frame;
+    bool m_showing = false;
 };
 
 // Extraction without dialogs or windows: plays the clip on a headless playback and writes frame

@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <exception>
 #include <filesystem>
+#include <iterator>
 #include <limits>
 #include <list>
 #include <mutex>
@@ -149,6 +150,42 @@ Orientation streamOrientation(const AVStream* stream) {
     return {};
 }
 
+// Reads packed colours with the fourth byte cleared, so that a vector is built from them in one
+// pass.
+class ColourBytes {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = engine::PackedColor;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const engine::PackedColor*;
+    using reference = engine::PackedColor;
+
+    explicit ColourBytes(const engine::PackedColor* at) : m_at(at) {}
+    engine::PackedColor operator*() const { return *m_at & 0x00FFFFFF; }
+    ColourBytes& operator++() {
+        ++m_at;
+        return *this;
+    }
+    ColourBytes operator++(int) {
+        ColourBytes before = *this;
+        ++m_at;
+        return before;
+    }
+    ColourBytes& operator--() {
+        --m_at;
+        return *this;
+    }
+    ColourBytes& operator+=(difference_type n) {
+        m_at += n;
+        return *this;
+    }
+    difference_type operator-(const ColourBytes& other) const { return m_at - other.m_at; }
+    bool operator==(const ColourBytes& other) const { return m_at == other.m_at; }
+
+  private:
+    const engine::PackedColor* m_at;
+};
+
 // Turns a decoded picture into a packed one: colour conversion and scaling in swscale, then
 // the turn. Used by one thread at a time.
 class PictureConverter {
@@ -237,22 +274,26 @@ class PictureConverter {
         if (!m_scaler) throw unsupported(pixelFormat);
         sws_setColorspaceDetails(m_scaler.get(), coefficients, fullRange ? 1 : 0,
                                  sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        const bool turn = !m_orientation.isIdentity();
-        engine::PackedImage image(m_outputWidth, m_outputHeight);
-        engine::PackedImage& target = turn ? m_staging : image;
-        if (target.width != m_scaledWidth || target.height != m_scaledHeight) {
-            target = engine::PackedImage(m_scaledWidth, m_scaledHeight);
+        // swscale writes into a picture kept from one frame to the next; the delivered one is
+        // made from it in one pass, which also clears the fourth byte: padding in swscale's
+        // format, zero in the packed colour.
+        if (m_staging.width != m_scaledWidth || m_staging.height != m_scaledHeight) {
+            m_staging = engine::PackedImage(m_scaledWidth, m_scaledHeight);
         }
-        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(target.pixels.data()), nullptr,
-                                   nullptr, nullptr};
+        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(m_staging.pixels.data()),
+                                   nullptr, nullptr, nullptr};
         int strides[4] = {m_scaledWidth * 4, 0, 0, 0};
         sws_scale(m_scaler.get(), source->data, source->linesize, 0, source->height, planes,
                   strides);
-        // The fourth byte is padding in the source format; the packed colour wants it zero.
-        if (!turn) {
-            for (auto& p : image.pixels) p &= 0x00FFFFFF;
+        if (m_orientation.isIdentity()) {
+            engine::PackedImage image;
+            image.width = m_outputWidth;
+            image.height = m_outputHeight;
+            const engine::PackedColor* staged = m_staging.pixels.data();
+            image.pixels.assign(ColourBytes(staged), ColourBytes(staged + m_staging.pixels.size()));
             return image;
         }
+        engine::PackedImage image(m_outputWidth, m_outputHeight);
         turnInto(m_staging, image);
         return image;
     }
