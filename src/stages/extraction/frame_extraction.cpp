@@ -101,7 +101,7 @@ void FrameExtraction::extractFrames(const std::string& clipPath, const std::stri
     }
     // Frame i+1 is shown and captured while frame i is encoded and written on a second thread.
     // The saver stops at its first failure, so the files written are always frames 1 to k.
-    wf::BackgroundSaver saver(m_files);
+    wf::BackgroundSaver saver(m_files, kFramesWaitingToBeWritten);
     const auto written = [&saver] { return static_cast<std::int32_t>(saver.saved()); };
     try {
         for (std::int32_t i = 1; i <= n; ++i) {

@@ -18,6 +18,10 @@ inline constexpr const char* kClipAlias = "test";
 // The reply buffer of the length query holds this many characters.
 constexpr std::size_t kLengthReplyLength = 255;
 
+// Frames captured but not yet written: enough that a file system which stalls now and then does
+// not hold up the reading of the clip, few enough to stay at about ten megabytes.
+constexpr std::size_t kFramesWaitingToBeWritten = 8;
+
 // Where the clip is played and captured: the playback window, the headless playback of the
 // command line, or a stand-in in tests.
 class PlaybackSurface {
@@ -73,9 +77,9 @@ class FrameExtraction {
     FrameExtraction& operator=(const FrameExtraction&) = delete;
 
     // Frame file i is framePrefix + i + ".bmp". Frame files are written on a second thread, up
-    // to two frames behind the capture; progress hears (Phase::Extract, i, N) once frame i is
-    // handed over. Never throws for an unopenable clip or a file that cannot be written: it
-    // stops, keeps what it wrote and says why in the result.
+    // to kFramesWaitingToBeWritten frames behind the capture; progress hears
+    // (Phase::Extract, i, N) once frame i is handed over. Never throws for an unopenable clip or a
+    // file that cannot be written: it stops, keeps what it wrote and says why in the result.
     ExtractionResult run(const std::string& clipPath, const std::string& framePrefix,
                          const Progress& progress = {});
 
