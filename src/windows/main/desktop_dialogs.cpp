@@ -61,6 +61,11 @@ class MissingToolkitWords : public QTranslator {
             {"QAbstractFileIconProvider", "File", "ファイル"},
             {"QAbstractFileIconProvider", "Shortcut", "ショートカット"},
             {"QAbstractFileIconProvider", "Unknown", "不明"},
+            {"QFileSystemModel",
+             "<b>The name \"%1\" cannot be used.</b><p>Try using another name, with fewer "
+             "characters or no punctuation marks.",
+             "<b>「%1」という名前は使えません。</b><p>文字を減らすか、記号を使わない別の名前に"
+             "してください。"},
         };
         if (context == nullptr || sourceText == nullptr) return {};
         for (const Word& word : kWords) {
