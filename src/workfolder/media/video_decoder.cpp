@@ -251,14 +251,18 @@ class PictureConverter {
 
         // A video of another size is scaled as YUV first and turned into colours at its new
         // size, as ffmpeg's filters do: swscale's vectorised paths make that far cheaper than
-        // scaling straight into packed colours, and the picture is the same to the eye.
+        // scaling straight into packed colours, and the picture is the same to the eye. A
+        // picture made smaller is averaged over the area each new pixel covers, which is both
+        // cheaper and closer to the full picture than bicubic; a larger one is bicubic.
         const AVFrame* source = &frame;
         const bool resized = frame.width != m_scaledWidth || frame.height != m_scaledHeight;
         if (resized && isYuv(pixelFormat)) {
             if (!m_resized) m_resized = resizedPicture(m_scaledWidth, m_scaledHeight);
-            m_resizer.reset(sws_getCachedContext(
-                m_resizer.release(), frame.width, frame.height, pixelFormat, m_scaledWidth,
-                m_scaledHeight, kResizedFormat, SWS_BICUBIC, nullptr, nullptr, nullptr));
+            const bool smaller = m_scaledWidth <= frame.width && m_scaledHeight <= frame.height;
+            m_resizer.reset(sws_getCachedContext(m_resizer.release(), frame.width, frame.height,
+                                                 pixelFormat, m_scaledWidth, m_scaledHeight,
+                                                 kResizedFormat, smaller ? SWS_AREA : SWS_BICUBIC,
+                                                 nullptr, nullptr, nullptr));
             if (!m_resizer) throw unsupported(pixelFormat);
             // Only the size changes here: the levels and the matrix stay the clip's.
             sws_setColorspaceDetails(m_resizer.get(), coefficients, fullRange ? 1 : 0, coefficients,
