@@ -1,15 +1,13 @@
 #include "app/application.h"
 
 #include <QApplication>
-#include <QLibraryInfo>
-#include <QLocale>
-#include <QTranslator>
 #include <iostream>
 #include <string_view>
 
 #include "cli/command_line.h"
 #include "windows/background/base_image_offer.h"
 #include "windows/main/choice_box.h"
+#include "windows/main/desktop_dialogs.h"
 #include "windows/main/main_window.h"
 #include "windows/main/navigation.h"
 #include "windows/main/stored_window.h"
@@ -25,14 +23,6 @@ bool hasDisplay() {
            !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
-bool installJapaneseTranslations(QTranslator& translator) {
-    // The toolkit's own dialogs (file dialog, message box buttons) speak Japanese too.
-    return translator.load(QLocale(QLocale::Japanese, QLocale::Japan), QStringLiteral("qtbase"),
-                           QStringLiteral("_"),
-                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)) &&
-           QCoreApplication::installTranslator(&translator);
-}
-
 // Creates the program's windows, shows the main window and runs the event loop until the
 // program ends.
 int runWindows(int argc, char** argv) {
@@ -44,11 +34,12 @@ int runWindows(int argc, char** argv) {
                      "(strobo --help) or try the sample (strobo demo).\n";
         return 1;
     }
+    // The toolkit's own dialogs (file dialog, message box buttons) speak Japanese too.
+    windows::useJapaneseSystemLocale();
     QApplication app(argc, argv);
+    windows::installJapaneseToolkitTexts();
     workfolder::installJapaneseFontAlias();
     QApplication::setApplicationName(QStringLiteral("strobo"));
-    QTranslator translator;
-    installJapaneseTranslations(translator);
     windows::WindowSet windows;
     windows::connectMainWindow(windows);
     windows.form1().show();

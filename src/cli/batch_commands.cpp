@@ -98,8 +98,10 @@ int runExtract(const std::vector<std::string>& words) {
     wf::FileServices files;
     requireFolder(files, folder);
     ProgressView view;
-    const stages::ExtractionResult result =
-        stages::extractClip(clip, folder, files, view.progress());
+    // Ctrl-C or a termination request stops the reading of the clip at once, not only between
+    // two frames.
+    const stages::ExtractionResult result = stages::extractClip(
+        clip, folder, files, view.progress(), [] { return interruptRequested(); });
     view.finish();
     if (result.stopped) throw Interrupted();
     if (result.failure) throw wf::FailureError(*result.failure);

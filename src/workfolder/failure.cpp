@@ -14,6 +14,13 @@ std::string withReason(const std::string& sentence, const Failure& failure) {
     return failure.osReason.empty() ? sentence : sentence + "（" + failure.osReason + "）";
 }
 
+// The media layer's own sentence names the clip and says what to do; said once, as it is.
+// Without one (a command the device refused), the clip is named here.
+std::string clipText(const Failure& failure, const char* happened) {
+    if (!failure.detail.empty()) return failure.detail;
+    return "動画ファイル" + quoted(failure.file) + happened;
+}
+
 }  // namespace
 
 std::string japaneseText(const Failure& f) {
@@ -30,17 +37,17 @@ std::string japaneseText(const Failure& f) {
         case FailureKind::FolderMissing:
             return "作業フォルダーがありません: " + quoted(f.file);
         case FailureKind::ClipNotOpened:
-            return "動画ファイルを開けません: " + quoted(f.file) + "\n" + f.detail;
+            return clipText(f, "を開けません。別の動画ファイルを選んでください。");
         case FailureKind::ClipNotShown:
-            return "動画を表示できません: " + quoted(f.file) + "\n" + f.detail;
+            return clipText(f, "を表示できません。");
         case FailureKind::ClipLengthUnknown:
-            return "動画の長さがわかりません: " + quoted(f.file) + "\n" + f.detail;
+            return clipText(f, "の長さがわかりません。");
         case FailureKind::FrameNotShown:
-            return "動画のフレームを表示できません: " + quoted(f.file) + "\n" + f.detail;
+            return clipText(f, "のフレームを表示できません。");
         case FailureKind::ClipFrameCountUnusable:
             return "動画のフレーム数を扱えません: " + quoted(f.file) + "\n" + f.detail;
         case FailureKind::ClipUnreadable:
-            return "動画を読めません: " + quoted(f.file) + "\n" + f.detail;
+            return clipText(f, "を読めません。");
         case FailureKind::RangeOutsideClip:
             return "範囲が動画のフレーム数（" + f.detail + "）に合いません: " + quoted(f.file);
         case FailureKind::BackgroundMissing:

@@ -21,7 +21,8 @@ enum class FailureKind {
     // file: the work folder that is not there.
     FolderMissing,
     // The clip could not be opened, drawn, measured or moved to a frame. file: the clip; detail:
-    // the media layer's reason.
+    // the media layer's own message, which names the clip and says what to do (empty when the
+    // clip was not the matter).
     ClipNotOpened,
     ClipNotShown,
     ClipLengthUnknown,
@@ -29,7 +30,7 @@ enum class FailureKind {
     // The clip's frame count cannot be used; detail: why.
     ClipFrameCountUnusable,
     // The clip could not be read or decoded frame by frame. file: the clip; detail: the media
-    // layer's reason.
+    // layer's own message, as above.
     ClipUnreadable,
     // The frame range does not fit the clip. file: the clip; detail: its frame count.
     RangeOutsideClip,
@@ -84,8 +85,8 @@ class FailureError : public std::runtime_error {
 // The file store and its tests raise and catch it under the name it had before.
 using ServiceError = FailureError;
 
-// The failure itself in one Japanese sentence (two lines where the media layer adds its reason),
-// without what the stage was doing: the windows and the command line put that around it.
+// The failure itself in one Japanese sentence (the media layer's own message for the clip
+// kinds), without what the stage was doing: the windows and the command line put that around it.
 std::string japaneseText(const Failure& failure);
 
 // The failure of any exception a stage lets through: the one carried, or an Unexpected one.

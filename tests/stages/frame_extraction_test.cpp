@@ -1,11 +1,13 @@
 #include "stages/extraction/frame_extraction.h"
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <filesystem>
 #include <string>
 #include <vector>
 
+#include "stages/extraction/media_playback.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media_test_clips.h"
@@ -223,6 +225,57 @@ TEST_F(ExtractionLoopTest, YieldsOncePerFrameBeforeTheCapture) {
                                [&] { shownAtYield.push_back(m_surface.shown); });
     extraction.run("c.avi", prefix());
     EXPECT_EQ(shownAtYield, (std::vector<int>{1, 2, 3, 4}));
+}
+
+// Through the real media layer: a stop asked for while the clip is opened and read through, or
+// while a frame is read, ends the extraction as stopped, never as a failure; a clip the layer
+// cannot read is a failure told in the layer's own words, naming the file once.
+TEST_F(ExtractionLoopTest, MediaLayerStopsAndFailuresReachTheResult) {
+    const std::string clip = m_folder.file("clip.avi");
+    wf::media::testing::writeClip(clip, wf::media::testing::clipOptions(32, 24), 60);
+    const std::string folder = m_folder.file("");
+
+    int asked = 0;
+    const ExtractionResult duringOpen =
+        extractClip(clip, folder, m_files, {}, [&asked] { return ++asked > 20; });
+    EXPECT_TRUE(duringOpen.stopped);
+    EXPECT_FALSE(duringOpen.opened);
+    EXPECT_FALSE(duringOpen.failure);
+    EXPECT_FALSE(exists(1));
+
+    bool stop = false;
+    const ExtractionResult duringSeek = extractClip(
+        clip, folder, m_files,
+        [&stop](Phase, std::int64_t saved, std::int64_t) {
+            stop = saved == 2;
+            return true;
+        },
+        [&stop] { return stop; });
+    EXPECT_TRUE(duringSeek.stopped);
+    EXPECT_FALSE(duringSeek.failure);
+    EXPECT_EQ(duringSeek.written, 2);
+    EXPECT_TRUE(exists(2));
+    EXPECT_FALSE(exists(3));
+
+    const auto occurrences = [](const std::string& text, const std::string& part) {
+        int n = 0;
+        for (auto at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) ++n;
+        return n;
+    };
+    const std::string broken = m_folder.file("broken \"clip\".avi");
+    wf::media::testing::writeBytes(broken, std::string(4096, '\x5a'));
+    const std::string pipe = m_folder.file("pipe.avi");
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::vector<std::string> texts;
+    for (const std::string& bad : {broken, pipe, m_folder.file("missing.avi")}) {
+        const ExtractionResult result = extractClip(bad, folder, m_files);
+        ASSERT_TRUE(result.failure) << bad;
+        EXPECT_EQ(result.failure->kind, wf::FailureKind::ClipNotOpened);
+        texts.push_back(wf::japaneseText(*result.failure));
+        EXPECT_EQ(occurrences(texts.back(), bad), 1) << texts.back();
+    }
+    // The pipe is not taken for a missing file.
+    EXPECT_NE(texts[1].find("FIFO"), std::string::npos) << texts[1];
 }
 
 }  // namespace strobo::stages

@@ -279,7 +279,9 @@ TEST(VideoDecoderTest, IndexOutsideTheClipThrowsOutOfRange) {
 }
 
 // Every frame as ffmpeg's own decode of the clip gives it, with one decoder thread and with as
-// many as FFmpeg likes: threads must not change a byte.
+// many as FFmpeg likes, read backward (each picture converted as soon as it is decoded) and
+// forward (each converted on the conversion thread while the next is decoded): neither threads
+// nor the overlap may change a byte.
 void expectFramesAsFfmpegShowsThem(const std::string& clip, const std::string& raw,
                                    const std::string& ffmpegOutputOptions = "",
                                    const std::string& ffmpegInputOptions = "") {
@@ -295,6 +297,9 @@ void expectFramesAsFfmpegShowsThem(const std::string& clip, const std::string& r
         }
         ASSERT_EQ(decoder.frameCount(), static_cast<std::int64_t>(golden.size()));
         for (std::int64_t i = decoder.frameCount() - 1; i >= 0; --i) {
+            ASSERT_EQ(decoder.frame(i), golden[static_cast<std::size_t>(i)]) << "frame " << i;
+        }
+        for (std::int64_t i = 0; i < decoder.frameCount(); ++i) {
             ASSERT_EQ(decoder.frame(i), golden[static_cast<std::size_t>(i)]) << "frame " << i;
         }
     }

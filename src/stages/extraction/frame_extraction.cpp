@@ -53,26 +53,23 @@ ExtractionResult FrameExtraction::run(const std::string& clipPath, const std::st
                                       const Progress& progress) {
     ExtractionResult result;
     close();
-    const auto mediaFailure = [&](FailureKind kind, int code) {
-        return Failure{kind, clipPath, m_surface.mediaFailure(code), {}};
+    // A command the media layer gave up on: stopped on request, or failed for the clip.
+    const auto mediaFailed = [&](FailureKind kind, int code) {
+        if (m_surface.mediaStopped()) {
+            result.stopped = true;
+        } else {
+            result.failure = Failure{kind, clipPath, m_surface.mediaFailure(code), {}};
+        }
+        return result;
     };
     const int openCode = m_surface.sendMediaCommand(openCommand(clipPath));
-    if (openCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipNotOpened, openCode);
-        return result;
-    }
+    if (openCode != 0) return mediaFailed(FailureKind::ClipNotOpened, openCode);
     m_open = true;
     const int windowCode = m_surface.sendMediaCommand(windowCommand(m_surface.videoWindowHandle()));
-    if (windowCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipNotShown, windowCode);
-        return result;
-    }
+    if (windowCode != 0) return mediaFailed(FailureKind::ClipNotShown, windowCode);
     std::string reply;
     const int lengthCode = m_surface.sendMediaCommand(lengthCommand(), &reply, kLengthReplyLength);
-    if (lengthCode != 0) {
-        result.failure = mediaFailure(FailureKind::ClipLengthUnknown, lengthCode);
-        return result;
-    }
+    if (lengthCode != 0) return mediaFailed(FailureKind::ClipLengthUnknown, lengthCode);
     try {
         result.frameCount = wf::toInt32(wf::textToNumber(reply));
     } catch (const wf::FailureError& error) {
@@ -104,7 +101,7 @@ void FrameExtraction::extractFrames(const std::string& clipPath, const std::stri
     }
     // Frame i+1 is shown and captured while frame i is encoded and written on a second thread.
     // The saver stops at its first failure, so the files written are always frames 1 to k.
-    wf::BackgroundSaver saver(m_files);
+    wf::BackgroundSaver saver(m_files, kFramesWaitingToBeWritten);
     const auto written = [&saver] { return static_cast<std::int32_t>(saver.saved()); };
     try {
         for (std::int32_t i = 1; i <= n; ++i) {
@@ -112,6 +109,10 @@ void FrameExtraction::extractFrames(const std::string& clipPath, const std::stri
             if (seekCode != 0) {
                 saver.finish();
                 result.written = written();
+                if (m_surface.mediaStopped()) {
+                    result.stopped = true;
+                    return;
+                }
                 result.failedFrame = i;
                 result.failure = Failure{
                     FailureKind::FrameNotShown, clipPath, m_surface.mediaFailure(seekCode), {}};

@@ -18,6 +18,10 @@ inline constexpr const char* kClipAlias = "test";
 // The reply buffer of the length query holds this many characters.
 constexpr std::size_t kLengthReplyLength = 255;
 
+// Frames captured but not yet written: enough that a file system which stalls now and then does
+// not hold up the reading of the clip, few enough to stay at about ten megabytes.
+constexpr std::size_t kFramesWaitingToBeWritten = 8;
+
 // Where the clip is played and captured: the playback window, the headless playback of the
 // command line, or a stand-in in tests.
 class PlaybackSurface {
@@ -26,8 +30,11 @@ class PlaybackSurface {
     // One media command; 0 or an error code. Only the length query passes a reply.
     virtual int sendMediaCommand(const std::string& command, std::string* reply = nullptr,
                                  std::size_t replyLength = 0) = 0;
-    // Why the last failed command failed, in the media layer's words.
+    // The media layer's own message for the last failed command: what happened to which file and
+    // what to do. Empty when the file was not the matter (a command the device refused).
     virtual std::string mediaFailure(int code) const = 0;
+    // The last failed command stopped because a stop was asked for, not because of the clip.
+    virtual bool mediaStopped() const { return false; }
     // The window handle the video is drawn into.
     virtual std::uint64_t videoWindowHandle() = 0;
     // The playback picture exactly as it shows now.
@@ -44,7 +51,8 @@ struct ExtractionResult {
     bool opened = false;
     // Every frame from 1 to the clip's length was saved.
     bool completed = false;
-    // The progress asked to stop before the end.
+    // The progress or the media layer's stop request asked to stop before the end (during the
+    // open as well as between frames).
     bool stopped = false;
     // The length the device reported (0 until the length query has answered).
     std::int32_t frameCount = 0;
@@ -69,9 +77,9 @@ class FrameExtraction {
     FrameExtraction& operator=(const FrameExtraction&) = delete;
 
     // Frame file i is framePrefix + i + ".bmp". Frame files are written on a second thread, up
-    // to two frames behind the capture; progress hears (Phase::Extract, i, N) once frame i is
-    // handed over. Never throws for an unopenable clip or a file that cannot be written: it
-    // stops, keeps what it wrote and says why in the result.
+    // to kFramesWaitingToBeWritten frames behind the capture; progress hears
+    // (Phase::Extract, i, N) once frame i is handed over. Never throws for an unopenable clip or a
+    // file that cannot be written: it stops, keeps what it wrote and says why in the result.
     ExtractionResult run(const std::string& clipPath, const std::string& framePrefix,
                          const Progress& progress = {});
 

@@ -31,9 +31,18 @@ int MediaPlayback::sendMediaCommand(const std::string& command, std::string* rep
     return m_player->sendString(command, reply, replyLength);
 }
 
-std::string MediaPlayback::mediaFailure(int code) const {
-    const std::string& detail = m_player->lastErrorDetail();
-    return detail.empty() ? media::MediaPlayer::errorText(code) : detail;
+void MediaPlayback::setStopRequest(std::function<bool()> stopRequested) {
+    m_player->setStopRequest(std::move(stopRequested));
+}
+
+std::string MediaPlayback::mediaFailure(int /*code*/) const {
+    const media::MediaError* error = m_player->lastError();
+    return error != nullptr ? error->what() : std::string();
+}
+
+bool MediaPlayback::mediaStopped() const {
+    const media::MediaError* error = m_player->lastError();
+    return error != nullptr && error->kind() == media::MediaErrorKind::Interrupted;
 }
 
 std::optional<FrameFacts> MediaPlayback::frameFacts(std::int32_t frameCount) const {
@@ -65,25 +74,29 @@ std::uint64_t HeadlessPlayback::videoWindowHandle() {
 }
 
 engine::PackedImage HeadlessPlayback::capturePlayback() {
-    return paintPlaybackPicture(m_frame, true, kHeadlessPlaybackBackColor);
+    static const engine::PackedImage kNoFrame;
+    return paintPlaybackPicture(m_showing ? mediaPlayer().currentFrame(kClipAlias) : kNoFrame, true,
+                                kHeadlessPlaybackBackColor);
 }
 
-void HeadlessPlayback::showVideoFrame(const engine::PackedImage& frame) {
-    m_frame = frame;
+void HeadlessPlayback::showVideoFrame(const engine::PackedImage& /*frame*/) {
+    m_showing = true;
 }
 
 void HeadlessPlayback::clearVideoFrame() {
-    m_frame = {};
+    m_showing = false;
 }
 
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,
-                             wf::FileServices& files, const Progress& progress) {
+                             wf::FileServices& files, const Progress& progress,
+                             std::function<bool()> stopRequested) {
     if (isBlank(folder) || !files.folderExists(folder)) {
         ExtractionResult result;
         result.failure = wf::Failure{wf::FailureKind::FolderMissing, folder, {}, {}};
         return result;
     }
     HeadlessPlayback playback;
+    playback.setStopRequest(std::move(stopRequested));
     FrameExtraction extraction(playback, files);
     ExtractionResult result = extraction.run(clip, wf::framePrefix(folder), progress);
     extraction.close();

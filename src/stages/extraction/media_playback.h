@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,10 +22,14 @@ class MediaPlayback : public PlaybackSurface {
     ~MediaPlayback() override;
 
     workfolder::media::MediaPlayer& mediaPlayer() { return *m_player; }
+    // Asked often while a command opens or reads the clip, on the calling thread; true stops the
+    // command at once, and the extraction ends as stopped.
+    void setStopRequest(std::function<bool()> stopRequested);
 
     int sendMediaCommand(const std::string& command, std::string* reply = nullptr,
                          std::size_t replyLength = 0) override;
     std::string mediaFailure(int code) const override;
+    bool mediaStopped() const override;
     // The video's place in the playback picture (inside the picture box's border) and the
     // player's frame times.
     std::optional<FrameFacts> frameFacts(std::int32_t frameCount) const override;
@@ -34,7 +39,9 @@ class MediaPlayback : public PlaybackSurface {
 };
 
 // The playback picture without a window, for the command line: the player draws into it, and a
-// capture is the painted playback picture, the same pixels the playback window shows.
+// capture is the painted playback picture, the same pixels the playback window shows. It shows
+// the frame of the clip open under the extraction's alias, painted straight from the player's own
+// copy when captured.
 class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTarget {
   public:
     HeadlessPlayback();
@@ -46,13 +53,14 @@ class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTa
     void clearVideoFrame() override;
 
   private:
-    engine::PackedImage m_frame;
+    bool m_showing = false;
 };
 
 // Extraction without dialogs or windows: plays the clip on a headless playback and writes frame
 // files 1 to N into the folder, the same bytes the windows write. A missing folder is a
-// FolderMissing failure.
+// FolderMissing failure. stopRequested reaches the media layer (see MediaPlayback).
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,
-                             workfolder::FileServices& files, const Progress& progress = {});
+                             workfolder::FileServices& files, const Progress& progress = {},
+                             std::function<bool()> stopRequested = {});
 
 }  // namespace strobo::stages

@@ -49,10 +49,12 @@ void report(const Progress& progress, Phase phase, std::int64_t done, std::int64
     if (progress && !progress(phase, done, total)) throw StopRequested{};
 }
 
+// Only whether it is there: a folder, a pipe or a device is told apart by the media layer.
 void requireClipFile(const std::string& clip) {
     std::error_code ec;
-    if (!fs::is_regular_file(u8path(clip), ec)) {
-        fail(FailureKind::ClipNotOpened, clip, "動画ファイルがありません");
+    if (!fs::exists(u8path(clip), ec)) {
+        fail(FailureKind::ClipNotOpened, clip,
+             media::MediaError(media::MediaErrorKind::NotFound, clip).what());
     }
 }
 

@@ -1,9 +1,12 @@
 #include "windows/extraction/extraction_flow.h"
 
+#include <QCoreApplication>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <functional>
 #include <optional>
 
 #include "stages/extraction/frame_extraction.h"
@@ -28,9 +31,13 @@ bool isBlank(const std::string& text) {
     return text.find_first_not_of(" \t\r\n") == std::string::npos;
 }
 
-// "i / N" beside the playback window, never over it, with a button to stop after the frame
-// being saved. It stays above the playback and main windows, so that a click on the main window
-// never hides the one way to stop.
+// How often the window system gets its events while the media layer opens or reads the clip.
+constexpr int kEventsWhileReadingMs = 40;
+
+// Beside the playback window, never over it, from the moment the clip is opened: first while the
+// clip is read through, then "i / N", with a button that stops the reading at once or the saving
+// after the frame being saved. It stays above the playback and main windows, so that a click on
+// the main window never hides the one way to stop.
 class ProgressDialog {
   public:
     explicit ProgressDialog(QWidget& owner) : m_dialog(&owner) {
@@ -44,23 +51,49 @@ class ProgressDialog {
         m_dialog.setWindowFlag(Qt::WindowStaysOnTopHint);
         // The playback window stays the active one, as the frames are pictures of it.
         m_dialog.setAttribute(Qt::WA_ShowWithoutActivating);
+        m_dialog.setLabelText(QStringLiteral("動画ファイルを読み込んでいます…"));
+        m_dialog.setRange(0, 0);
+        m_dialog.show();
         m_dialog.move(kProgressDialogLeft, kProgressDialogTop);
+        m_sinceEvents.start();
     }
 
     bool update(std::int32_t saved, std::int32_t total) {
-        if (!m_dialog.isVisible()) {
-            m_dialog.setRange(0, total);
-            m_dialog.show();
-            m_dialog.move(kProgressDialogLeft, kProgressDialogTop);
-        }
+        if (m_dialog.maximum() != total) m_dialog.setRange(0, total);
         m_dialog.setLabelText(
             QString::fromStdString(wf::numberText(saved) + " / " + wf::numberText(total)));
         m_dialog.setValue(saved);
         return !m_dialog.wasCanceled();
     }
 
+    // Asked by the media layer while it reads: the button is only pressed where the window
+    // system gets its events, so they are let through now and then.
+    bool stopRequested() {
+        if (m_sinceEvents.elapsed() >= kEventsWhileReadingMs) {
+            QCoreApplication::processEvents();
+            m_sinceEvents.restart();
+        }
+        return m_dialog.wasCanceled();
+    }
+
   private:
     QProgressDialog m_dialog;
+    QElapsedTimer m_sinceEvents;
+};
+
+// Lends the media layer the dialog's stop button for as long as the dialog is there.
+class StopButtonOnPlayer {
+  public:
+    StopButtonOnPlayer(PlaybackWindow& playback, std::function<bool()> stopRequested)
+        : m_playback(playback) {
+        m_playback.setStopRequest(std::move(stopRequested));
+    }
+    ~StopButtonOnPlayer() { m_playback.setStopRequest({}); }
+    StopButtonOnPlayer(const StopButtonOnPlayer&) = delete;
+    StopButtonOnPlayer& operator=(const StopButtonOnPlayer&) = delete;
+
+  private:
+    PlaybackWindow& m_playback;
 };
 
 std::optional<std::string> chooseClip(Dialogs& dialogs) {
@@ -111,12 +144,8 @@ std::string keptFramesText(std::int32_t written) {
 // What the user is told when the extraction stopped short: the failure, and once frames were
 // being saved, which of them are kept.
 std::string failureMessage(const stages::ExtractionResult& result) {
-    const wf::Failure& failure = *result.failure;
-    if (!result.opened) return wf::japaneseText(failure);
-    const std::string what = failure.kind == wf::FailureKind::FrameNotShown
-                                 ? "動画の " + wf::numberText(result.failedFrame) +
-                                       " 番目のフレームを表示できません。\n" + failure.detail
-                                 : wf::japaneseText(failure);
+    const std::string what = wf::japaneseText(*result.failure);
+    if (!result.opened) return what;
     return what + "\n" + keptFramesText(result.written);
 }
 
@@ -155,6 +184,9 @@ void runExtraction(WindowSet& windows) {
         stages::FrameExtraction extraction(form2, windows.files(), windows.yield());
         {
             ProgressDialog progress(form2);
+            const StopButtonOnPlayer stopButton(form2, [&progress, &windows] {
+                return progress.stopRequested() || windows.isEnding();
+            });
             result = extraction.run(
                 *clip, form1.framePrefix,
                 [&progress, &windows](stages::Phase, std::int64_t saved, std::int64_t total) {

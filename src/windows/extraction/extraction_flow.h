@@ -6,10 +6,13 @@ namespace strobo::windows {
 
 class WindowSet;
 
-// The open dialog's filter: AVI first, then every video the decoder reads, then all files.
+// The open dialog's filter. It starts on every video the player reads, by the names phones,
+// cameras and editors give them (matched without regard to case); the AVI entry of old and all
+// files follow.
 inline constexpr const char* kClipDialogFilter =
-    "(*.avi);;動画ファイル (*.avi *.mp4 *.mov *.mkv *.wmv *.mpg *.mpeg *.m4v *.webm *.flv "
-    "*.3gp *.ts);;すべてのファイル (*)";
+    "動画ファイル (*.avi *.mp4 *.m4v *.mov *.qt *.mkv *.webm *.wmv *.asf *.mpg *.mpeg *.m1v "
+    "*.m2v *.vob *.ts *.mts *.m2ts *.flv *.f4v *.3gp *.3g2 *.ogv *.dv *.mxf *.mj2 *.nut *.y4m "
+    "*.rm *.rmvb);;(*.avi);;すべてのファイル (*)";
 inline constexpr const char* kCompletionMessage = "出力が完了しました";
 // Object name of the progress dialog shown beside the playback window while frames are saved.
 inline constexpr const char* kProgressDialogName = "extractionProgress";

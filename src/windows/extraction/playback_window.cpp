@@ -1,6 +1,7 @@
 #include "windows/extraction/playback_window.h"
 
 #include <QPainter>
+#include <bit>
 
 #include "stages/extraction/playback_picture.h"
 #include "ui_playback_window.h"
@@ -36,9 +37,24 @@ void PlaybackPictureBox::clearVideoFrame() {
     update();
 }
 
+namespace {
+
+// The picture's own pixels seen as an image without a copy where the packed colour's bytes are
+// red, green, blue and padding in memory, as on every little-endian machine.
+QImage viewOf(const engine::PackedImage& picture) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return QImage(reinterpret_cast<const uchar*>(picture.pixels.data()), picture.width,
+                      picture.height, picture.width * 4, QImage::Format_RGBX8888);
+    } else {
+        return workfolder::toQImage(picture);
+    }
+}
+
+}  // namespace
+
 void PlaybackPictureBox::paintEvent(QPaintEvent* /*event*/) {
     QPainter painter(this);
-    const QImage picture = workfolder::toQImage(playbackPicture());
+    const QImage picture = viewOf(playbackPicture());
     painter.drawImage(QPoint(0, 0), picture);
     // Beyond the window's edges: never seen, but not left undrawn.
     const QRegion rest = QRegion(rect()) - QRegion(picture.rect());

@@ -29,8 +29,21 @@ class DesktopDialogs : public Dialogs {
   private:
     QWidget* dialogParent() const;
     void bringBack(QWidget* parent) const;
+    std::optional<std::string> showFileDialog(const FileDialogRequest& request, bool save);
     std::function<QWidget*()> m_owner;
 };
+
+// The toolkit's own words and formats in Japanese whatever the user's language settings: the
+// file dialog's dates, sizes and file types, the buttons of message and input boxes. Qt formats
+// the file dialog's dates and sizes in the system's locale, which it reads from the environment
+// once; so this is called before the application object exists, and leaves the environment and
+// the C library's locale as they were.
+void useJapaneseSystemLocale();
+
+// Once the application object exists: Japanese as the default locale (file types come from the
+// MIME database in that language), Qt's own Japanese translations, and the few words they lack.
+// The translations live as long as the application.
+void installJapaneseToolkitTexts();
 
 // The image of a window exactly as it shows, at its client size in logical pixels whatever the
 // screen scaling: what a print-screen of the active window would have put on the clipboard.

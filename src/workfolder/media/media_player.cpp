@@ -283,9 +283,10 @@ std::string MediaPlayer::errorText(int code) {
     }
 }
 
-engine::PackedImage MediaPlayer::currentFrame(const std::string& alias) const {
+const engine::PackedImage& MediaPlayer::currentFrame(const std::string& alias) const {
+    static const engine::PackedImage kNoFrame;
     const auto it = m_devices.find(lower(alias));
-    return it == m_devices.end() ? engine::PackedImage{} : it->second->current;
+    return it == m_devices.end() ? kNoFrame : it->second->current;
 }
 
 bool MediaPlayer::isOpen(const std::string& alias) const {

@@ -96,8 +96,8 @@ class MediaPlayer {
     void setCommandObserver(std::function<void(const std::string&, int)> observer);
 
     // The frame the device shows now (null image when the alias is unknown), for callers
-    // without a window.
-    engine::PackedImage currentFrame(const std::string& alias) const;
+    // without a window; valid until the next command.
+    const engine::PackedImage& currentFrame(const std::string& alias) const;
     bool isOpen(const std::string& alias) const;
     // Where the device draws its video on the target: the top-left corner and the video's
     // fitted size; empty for an unknown alias. Everything else of the target is background.

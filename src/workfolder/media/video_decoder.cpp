@@ -3,12 +3,18 @@
 #include <algorithm>
 #include <cerrno>
 #include <cmath>
+#include <condition_variable>
 #include <cstdlib>
+#include <exception>
 #include <filesystem>
+#include <iterator>
 #include <limits>
+#include <list>
+#include <mutex>
 #include <optional>
 #include <stdexcept>
 #include <system_error>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -144,6 +150,338 @@ Orientation streamOrientation(const AVStream* stream) {
     return {};
 }
 
+// Reads packed colours with the fourth byte cleared, so that a vector is built from them in one
+// pass.
+class ColourBytes {
+  public:
+    using iterator_category = std::random_access_iterator_tag;
+    using value_type = engine::PackedColor;
+    using difference_type = std::ptrdiff_t;
+    using pointer = const engine::PackedColor*;
+    using reference = engine::PackedColor;
+
+    explicit ColourBytes(const engine::PackedColor* at) : m_at(at) {}
+    engine::PackedColor operator*() const { return *m_at & 0x00FFFFFF; }
+    ColourBytes& operator++() {
+        ++m_at;
+        return *this;
+    }
+    ColourBytes operator++(int) {
+        ColourBytes before = *this;
+        ++m_at;
+        return before;
+    }
+    ColourBytes& operator--() {
+        --m_at;
+        return *this;
+    }
+    ColourBytes& operator+=(difference_type n) {
+        m_at += n;
+        return *this;
+    }
+    difference_type operator-(const ColourBytes& other) const { return m_at - other.m_at; }
+    bool operator==(const ColourBytes& other) const { return m_at == other.m_at; }
+
+  private:
+    const engine::PackedColor* m_at;
+};
+
+// Turns a decoded picture into a packed one: colour conversion and scaling in swscale, then
+// the turn. Used by one thread at a time.
+class PictureConverter {
+  public:
+    PictureConverter(std::string path, Orientation orientation, int scaledWidth, int scaledHeight,
+                     int outputWidth, int outputHeight)
+        : m_path(std::move(path)),
+          m_orientation(orientation),
+          m_scaledWidth(scaledWidth),
+          m_scaledHeight(scaledHeight),
+          m_outputWidth(outputWidth),
+          m_outputHeight(outputHeight) {}
+
+    engine::PackedImage convert(const AVFrame& frame, std::int64_t index) {
+        if (frame.width <= 0 || frame.height <= 0 || frame.width > kMaxVideoDimension ||
+            frame.height > kMaxVideoDimension) {
+            throw MediaError(
+                MediaErrorKind::Damaged, m_path,
+                "picture " + std::to_string(frame.width) + "x" + std::to_string(frame.height), {},
+                index);
+        }
+        AVPixelFormat pixelFormat = static_cast<AVPixelFormat>(frame.format);
+        bool fullRange = frame.color_range == AVCOL_RANGE_JPEG;
+        // The "J" formats are the plain ones with full-range levels; swscale wants the range
+        // said explicitly rather than implied by the format.
+        switch (pixelFormat) {
+            case AV_PIX_FMT_YUVJ420P:
+                pixelFormat = AV_PIX_FMT_YUV420P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ422P:
+                pixelFormat = AV_PIX_FMT_YUV422P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ444P:
+                pixelFormat = AV_PIX_FMT_YUV444P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ440P:
+                pixelFormat = AV_PIX_FMT_YUV440P;
+                fullRange = true;
+                break;
+            case AV_PIX_FMT_YUVJ411P:
+                pixelFormat = AV_PIX_FMT_YUV411P;
+                fullRange = true;
+                break;
+            default:
+                break;
+        }
+        // The matrix the clip is marked with (BT.709 for HD, BT.2020 for phones' HDR video),
+        // as ffmpeg's scaler picks it; unmarked video keeps swscale's BT.601 default. swscale
+        // numbers the matrices as FFmpeg's colour spaces, YCgCo (8) aside.
+        int matrix = frame.colorspace;
+        if (matrix < AVCOL_SPC_BT709 || matrix > AVCOL_SPC_BT2020_CL || matrix == AVCOL_SPC_YCGCO) {
+            matrix = SWS_CS_DEFAULT;
+        }
+        const int* coefficients = sws_getCoefficients(matrix);
+        const auto unsupported = [&](AVPixelFormat format) {
+            const char* name = av_get_pix_fmt_name(format);
+            return MediaError(MediaErrorKind::Unsupported, m_path,
+                              std::string("pixel format ") + (name ? name : "?"), {}, index);
+        };
+
+        // A video of another size is scaled as YUV first and turned into colours at its new
+        // size, as ffmpeg's filters do: swscale's vectorised paths make that far cheaper than
+        // scaling straight into packed colours, and the picture is the same to the eye. A
+        // picture made smaller is averaged over the area each new pixel covers, which is both
+        // cheaper and closer to the full picture than bicubic; a larger one is bicubic.
+        const AVFrame* source = &frame;
+        const bool resized = frame.width != m_scaledWidth || frame.height != m_scaledHeight;
+        if (resized && isYuv(pixelFormat)) {
+            if (!m_resized) m_resized = resizedPicture(m_scaledWidth, m_scaledHeight);
+            const bool smaller = m_scaledWidth <= frame.width && m_scaledHeight <= frame.height;
+            m_resizer.reset(sws_getCachedContext(m_resizer.release(), frame.width, frame.height,
+                                                 pixelFormat, m_scaledWidth, m_scaledHeight,
+                                                 kResizedFormat, smaller ? SWS_AREA : SWS_BICUBIC,
+                                                 nullptr, nullptr, nullptr));
+            if (!m_resizer) throw unsupported(pixelFormat);
+            // Only the size changes here: the levels and the matrix stay the clip's.
+            sws_setColorspaceDetails(m_resizer.get(), coefficients, fullRange ? 1 : 0, coefficients,
+                                     fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+            sws_scale(m_resizer.get(), frame.data, frame.linesize, 0, frame.height, m_resized->data,
+                      m_resized->linesize);
+            source = m_resized.get();
+            pixelFormat = kResizedFormat;
+        }
+        m_scaler.reset(sws_getCachedContext(
+            m_scaler.release(), source->width, source->height, pixelFormat, m_scaledWidth,
+            m_scaledHeight, packedColorPixelFormat(), SWS_BICUBIC, nullptr, nullptr, nullptr));
+        if (!m_scaler) throw unsupported(pixelFormat);
+        sws_setColorspaceDetails(m_scaler.get(), coefficients, fullRange ? 1 : 0,
+                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        // swscale writes into a picture kept from one frame to the next; the delivered one is
+        // made from it in one pass, which also clears the fourth byte: padding in swscale's
+        // format, zero in the packed colour.
+        if (m_staging.width != m_scaledWidth || m_staging.height != m_scaledHeight) {
+            m_staging = engine::PackedImage(m_scaledWidth, m_scaledHeight);
+        }
+        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(m_staging.pixels.data()),
+                                   nullptr, nullptr, nullptr};
+        int strides[4] = {m_scaledWidth * 4, 0, 0, 0};
+        sws_scale(m_scaler.get(), source->data, source->linesize, 0, source->height, planes,
+                  strides);
+        if (m_orientation.isIdentity()) {
+            engine::PackedImage image;
+            image.width = m_outputWidth;
+            image.height = m_outputHeight;
+            const engine::PackedColor* staged = m_staging.pixels.data();
+            image.pixels.assign(ColourBytes(staged), ColourBytes(staged + m_staging.pixels.size()));
+            return image;
+        }
+        engine::PackedImage image(m_outputWidth, m_outputHeight);
+        turnInto(m_staging, image);
+        return image;
+    }
+
+  private:
+    static constexpr AVPixelFormat kResizedFormat = AV_PIX_FMT_YUV420P;
+
+    static bool isYuv(AVPixelFormat format) {
+        const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
+        return d != nullptr && d->nb_components >= 3 &&
+               !(d->flags & (AV_PIX_FMT_FLAG_RGB | AV_PIX_FMT_FLAG_PAL | AV_PIX_FMT_FLAG_HWACCEL |
+                             AV_PIX_FMT_FLAG_BAYER));
+    }
+
+    static FramePtr resizedPicture(int width, int height) {
+        FramePtr picture = makeFrame();
+        picture->format = kResizedFormat;
+        picture->width = width;
+        picture->height = height;
+        if (av_frame_get_buffer(picture.get(), 0) < 0) throw std::bad_alloc();
+        return picture;
+    }
+
+    // Puts every pixel of `from` where the orientation sends it in `to`, clearing the padding.
+    void turnInto(const engine::PackedImage& from, engine::PackedImage& to) const {
+        const Orientation& o = m_orientation;
+        const std::int64_t w = from.width;
+        const std::int64_t h = from.height;
+        const std::int64_t x0 = (o.a < 0 ? w - 1 : 0) + (o.c < 0 ? h - 1 : 0);
+        const std::int64_t y0 = (o.b < 0 ? w - 1 : 0) + (o.d < 0 ? h - 1 : 0);
+        const std::int64_t stride = to.width;
+        const std::int64_t step = o.b * stride + o.a;  // moving one pixel right in `from`
+        for (std::int64_t y = 0; y < h; ++y) {
+            const engine::PackedColor* source = from.row(static_cast<int>(y));
+            std::int64_t at = (y0 + o.d * y) * stride + (x0 + o.c * y);
+            for (std::int64_t x = 0; x < w; ++x, at += step) {
+                to.pixels[static_cast<std::size_t>(at)] = source[x] & 0x00FFFFFF;
+            }
+        }
+    }
+
+    std::string m_path;
+    Orientation m_orientation;
+    int m_scaledWidth;
+    int m_scaledHeight;
+    int m_outputWidth;
+    int m_outputHeight;
+    SwsPtr m_resizer;
+    FramePtr m_resized;
+    SwsPtr m_scaler;
+    engine::PackedImage m_staging;
+};
+
+// Converts pictures on a thread of its own, one after another in the order they are handed
+// over, so that decoding the next picture overlaps with converting this one. The decoder hands
+// over at most two before it takes one, so memory stays at a few pictures.
+class ConversionThread {
+  public:
+    explicit ConversionThread(PictureConverter converter)
+        : m_converter(std::move(converter)), m_thread([this] { run(); }) {}
+    ~ConversionThread() {
+        {
+            std::lock_guard lock(m_mutex);
+            m_quit = true;
+        }
+        m_changed.notify_all();
+        m_thread.join();
+    }
+    ConversionThread(const ConversionThread&) = delete;
+    ConversionThread& operator=(const ConversionThread&) = delete;
+
+    void submit(std::int64_t index, FramePtr picture) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_jobs.push_back(Job{index, std::move(picture), {}, nullptr, false});
+        }
+        m_changed.notify_all();
+    }
+
+    // Waits for the picture handed over as `index` and gives it, or throws what converting
+    // it threw.
+    engine::PackedImage take(std::int64_t index) {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            const auto job = find(index);
+            if (job == m_jobs.end()) throw std::logic_error("picture never handed over");
+            if (job->done) {
+                Job taken = std::move(*job);
+                m_jobs.erase(job);
+                lock.unlock();
+                if (taken.failure) std::rethrow_exception(taken.failure);
+                return std::move(taken.result);
+            }
+            m_changed.wait(lock);
+        }
+    }
+
+    // The picture handed over as `index` is no longer wanted.
+    void forget(std::int64_t index) {
+        std::lock_guard lock(m_mutex);
+        if (const auto job = find(index); job != m_jobs.end()) dropLocked(job);
+    }
+
+    void forgetAll() {
+        std::lock_guard lock(m_mutex);
+        for (auto job = m_jobs.begin(); job != m_jobs.end();) dropLocked(job++);
+    }
+
+  private:
+    struct Job {
+        std::int64_t index;
+        FramePtr picture;
+        engine::PackedImage result;
+        std::exception_ptr failure;
+        bool done;
+    };
+
+    std::list<Job>::iterator find(std::int64_t index) {
+        return std::find_if(m_jobs.begin(), m_jobs.end(),
+                            [index](const Job& job) { return job.index == index; });
+    }
+
+    // The job under conversion stays until its converter is done with it, and is dropped then.
+    void dropLocked(std::list<Job>::iterator job) {
+        if (&*job == m_working) {
+            m_dropWorking = true;
+        } else {
+            m_jobs.erase(job);
+        }
+    }
+
+    void run() {
+        std::unique_lock lock(m_mutex);
+        for (;;) {
+            const auto next = std::find_if(m_jobs.begin(), m_jobs.end(),
+                                           [](const Job& job) { return !job.done; });
+            if (m_quit) return;
+            if (next == m_jobs.end()) {
+                m_changed.wait(lock);
+                continue;
+            }
+            m_working = &*next;
+            m_dropWorking = false;
+            lock.unlock();
+            try {
+                next->result = m_converter.convert(*next->picture, next->index);
+            } catch (...) {
+                next->failure = std::current_exception();
+            }
+            next->picture.reset();
+            lock.lock();
+            m_working = nullptr;
+            if (m_dropWorking) {
+                m_jobs.erase(next);
+            } else {
+                next->done = true;
+            }
+            m_changed.notify_all();
+        }
+    }
+
+    PictureConverter m_converter;
+    std::mutex m_mutex;
+    std::condition_variable m_changed;
+    // A list, so that the job under conversion stays in place while others come and go.
+    std::list<Job> m_jobs;
+    const Job* m_working = nullptr;
+    bool m_dropWorking = false;
+    bool m_quit = false;
+    std::thread m_thread;
+};
+
+// A picture the decoder gave, as a reference of its own.
+struct DecodedPicture {
+    std::int64_t index = -1;
+    FramePtr picture;
+};
+
+FramePtr referenceTo(const AVFrame& picture) {
+    FramePtr reference(av_frame_clone(&picture));
+    if (!reference) throw std::bad_alloc();
+    return reference;
+}
+
 }  // namespace
 
 void fitWithin(int width, int height, int maxWidth, int maxHeight, int* outWidth, int* outHeight) {
@@ -177,7 +515,6 @@ struct VideoDecoder::State {
     IoContextPtr io;
     InputContextPtr format;
     CodecContextPtr codec;
-    SwsPtr scaler;
     FramePtr frame = makeFrame();
     PacketPtr packet = makePacket();
     bool packetPending = false;  // `packet` was read while checking a seek and is still unsent
@@ -204,7 +541,6 @@ struct VideoDecoder::State {
     int scaledHeight = 0;
     int outputWidth = 0;
     int outputHeight = 0;
-    engine::PackedImage staging;
 
     // From the scan. The shown frames sorted by presentation time when every one has a
     // distinct one, else empty; `countedTimes` then holds their sorted decode times when known.
@@ -224,10 +560,17 @@ struct VideoDecoder::State {
     bool draining = false;
     bool drained = false;
 
-    std::int64_t cachedIndex = -1;
-    engine::PackedImage cached;
+    // The picture last delivered, kept to be converted again when asked for again, and the one
+    // decoded ahead of its request, already being converted.
+    DecodedPicture kept;
+    DecodedPicture ahead;
+    std::exception_ptr aheadFailure;
+    std::int64_t aheadFailureIndex = -1;
+    std::int64_t lastRequested = -1;
     std::int64_t decodedPictures = 0;
     std::int64_t seeks = 0;
+    // Last, so that it stops before the pictures it converts are freed.
+    std::unique_ptr<ConversionThread> conversions;
 
     // Sets the bound of one operation for its lifetime.
     class Operation {
@@ -665,121 +1008,91 @@ struct VideoDecoder::State {
         }
     }
 
-    engine::PackedImage convert(std::int64_t index) {
-        if (frame->width <= 0 || frame->height <= 0 || frame->width > kMaxVideoDimension ||
-            frame->height > kMaxVideoDimension) {
-            throw error(
-                MediaErrorKind::Damaged,
-                "picture " + std::to_string(frame->width) + "x" + std::to_string(frame->height), {},
-                index);
-        }
-        AVPixelFormat pixelFormat = static_cast<AVPixelFormat>(frame->format);
-        bool fullRange = frame->color_range == AVCOL_RANGE_JPEG;
-        // The "J" formats are the plain ones with full-range levels; swscale wants the range
-        // said explicitly rather than implied by the format.
-        switch (pixelFormat) {
-            case AV_PIX_FMT_YUVJ420P:
-                pixelFormat = AV_PIX_FMT_YUV420P;
-                fullRange = true;
-                break;
-            case AV_PIX_FMT_YUVJ422P:
-                pixelFormat = AV_PIX_FMT_YUV422P;
-                fullRange = true;
-                break;
-            case AV_PIX_FMT_YUVJ444P:
-                pixelFormat = AV_PIX_FMT_YUV444P;
-                fullRange = true;
-                break;
-            case AV_PIX_FMT_YUVJ440P:
-                pixelFormat = AV_PIX_FMT_YUV440P;
-                fullRange = true;
-                break;
-            case AV_PIX_FMT_YUVJ411P:
-                pixelFormat = AV_PIX_FMT_YUV411P;
-                fullRange = true;
-                break;
-            default:
-                break;
-        }
-        scaler.reset(sws_getCachedContext(
-            scaler.release(), frame->width, frame->height, pixelFormat, scaledWidth, scaledHeight,
-            packedColorPixelFormat(), SWS_BICUBIC, nullptr, nullptr, nullptr));
-        if (!scaler) {
-            throw error(
-                MediaErrorKind::Unsupported,
-                std::string("pixel format ") +
-                    (av_get_pix_fmt_name(pixelFormat) ? av_get_pix_fmt_name(pixelFormat) : "?"),
-                {}, index);
-        }
-        // The matrix the clip is marked with (BT.709 for HD, BT.2020 for phones' HDR video),
-        // as ffmpeg's scaler picks it; unmarked video keeps swscale's BT.601 default. swscale
-        // numbers the matrices as FFmpeg's colour spaces, YCgCo (8) aside.
-        int matrix = frame->colorspace;
-        if (matrix < AVCOL_SPC_BT709 || matrix > AVCOL_SPC_BT2020_CL || matrix == AVCOL_SPC_YCGCO) {
-            matrix = SWS_CS_DEFAULT;
-        }
-        sws_setColorspaceDetails(scaler.get(), sws_getCoefficients(matrix), fullRange ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
-        const bool turn = !orientation.isIdentity();
-        engine::PackedImage image(outputWidth, outputHeight);
-        engine::PackedImage& target = turn ? staging : image;
-        if (target.width != scaledWidth || target.height != scaledHeight) {
-            target = engine::PackedImage(scaledWidth, scaledHeight);
-        }
-        std::uint8_t* planes[4] = {reinterpret_cast<std::uint8_t*>(target.pixels.data()), nullptr,
-                                   nullptr, nullptr};
-        int strides[4] = {scaledWidth * 4, 0, 0, 0};
-        sws_scale(scaler.get(), frame->data, frame->linesize, 0, frame->height, planes, strides);
-        // The fourth byte is padding in the source format; the packed colour wants it zero.
-        if (!turn) {
-            for (auto& p : image.pixels) p &= 0x00FFFFFF;
-            return image;
-        }
-        turnInto(staging, image);
-        return image;
-    }
-
-    // Puts every pixel of `from` where the orientation sends it in `to`, clearing the padding.
-    void turnInto(const engine::PackedImage& from, engine::PackedImage& to) const {
-        const Orientation& o = orientation;
-        const std::int64_t w = from.width;
-        const std::int64_t h = from.height;
-        const std::int64_t x0 = (o.a < 0 ? w - 1 : 0) + (o.c < 0 ? h - 1 : 0);
-        const std::int64_t y0 = (o.b < 0 ? w - 1 : 0) + (o.d < 0 ? h - 1 : 0);
-        const std::int64_t stride = to.width;
-        const std::int64_t step = o.b * stride + o.a;  // moving one pixel right in `from`
-        for (std::int64_t y = 0; y < h; ++y) {
-            const engine::PackedColor* source = from.row(static_cast<int>(y));
-            std::int64_t at = (y0 + o.d * y) * stride + (x0 + o.c * y);
-            for (std::int64_t x = 0; x < w; ++x, at += step) {
-                to.pixels[static_cast<std::size_t>(at)] = source[x] & 0x00FFFFFF;
-            }
-        }
-    }
-
     engine::PackedImage frameAt(std::int64_t index) {
         if (index < 0 || index >= frameCount) throw outOfRange(index);
-        if (index == cachedIndex) return cached;
         Operation operation(*this);
         try {
-            return seekAndDecode(index);
+            return deliver(index);
         } catch (const MediaError& e) {
             // Stopped part-way, the reader may sit anywhere in the file; the next call starts
             // from a fresh one.
             if (e.kind() == MediaErrorKind::Interrupted || e.kind() == MediaErrorKind::TimedOut) {
                 closeReader();
-                cachedIndex = -1;
+                forgetDecoded();
             }
             throw;
         }
     }
 
-    engine::PackedImage seekAndDecode(std::int64_t index) {
-        // A reopen that failed half-way left nothing to read from; try again, and report.
-        if (!format || !codec) {
-            open();
-            cachedIndex = -1;
+    // While one picture is converted on the conversion thread, the next one is decoded here:
+    // reading forward, each call hands the following frame over before it waits for its own.
+    engine::PackedImage deliver(std::int64_t index) {
+        const bool forward = index == lastRequested + 1;
+        lastRequested = index;
+        ConversionThread& conversions = conversion();
+        if (aheadFailure && aheadFailureIndex == index) {
+            aheadFailureIndex = -1;
+            std::rethrow_exception(std::exchange(aheadFailure, nullptr));
         }
+        aheadFailure = nullptr;
+        aheadFailureIndex = -1;
+        if (index == ahead.index) {
+            kept = std::move(ahead);
+            ahead = {};
+        } else {
+            if (index != kept.index) {
+                if (ahead.index >= 0) {
+                    conversions.forget(ahead.index);
+                    ahead = {};
+                }
+                kept = {};
+                seekTo(index);
+                kept = {index, referenceTo(*frame)};
+            }
+            conversions.submit(index, referenceTo(*kept.picture));
+        }
+        if (forward && ahead.index < 0 && index + 1 < frameCount) decodeAhead(index + 1);
+        return conversions.take(index);
+    }
+
+    // A frame the reader cannot give now is reported when it is asked for, as it would have
+    // been without reading ahead; a stop or a timeout ends the call under way.
+    void decodeAhead(std::int64_t index) {
+        try {
+            seekTo(index);
+        } catch (const MediaError& e) {
+            if (e.kind() == MediaErrorKind::Interrupted || e.kind() == MediaErrorKind::TimedOut) {
+                throw;
+            }
+            aheadFailure = std::current_exception();
+            aheadFailureIndex = index;
+            return;
+        }
+        ahead = {index, referenceTo(*frame)};
+        conversion().submit(index, referenceTo(*frame));
+    }
+
+    ConversionThread& conversion() {
+        if (!conversions) {
+            conversions = std::make_unique<ConversionThread>(PictureConverter(
+                path, orientation, scaledWidth, scaledHeight, outputWidth, outputHeight));
+        }
+        return *conversions;
+    }
+
+    void forgetDecoded() {
+        kept = {};
+        ahead = {};
+        aheadFailure = nullptr;
+        aheadFailureIndex = -1;
+        lastRequested = -1;
+        if (conversions) conversions->forgetAll();
+    }
+
+    // Leaves the picture shown at `index` in `frame`.
+    void seekTo(std::int64_t index) {
+        // A reopen that failed half-way left nothing to read from; try again, and report.
+        if (!format || !codec) open();
         if (byTimestamp) {
             const FrameTime& wanted = framesByPts[static_cast<std::size_t>(index)];
             // The last keyframe in decode order not after the frame and not shown after it:
@@ -800,20 +1113,16 @@ struct VideoDecoder::State {
         } else if (index <= lastDelivered || drained) {
             rewind();
         }
-        return decodeUntil(index);
+        decodeUntil(index);
     }
 
-    engine::PackedImage decodeUntil(std::int64_t index) {
+    void decodeUntil(std::int64_t index) {
         while (nextPicture(index)) {
             const auto shown = presentationIndex();
             if (!shown) continue;
             lastDelivered = *shown;
             // A picture the decoder never gives (damaged data) is stood in for by the next.
-            if (*shown >= index) {
-                cached = convert(index);
-                cachedIndex = index;
-                return cached;
-            }
+            if (*shown >= index) return;
         }
         throw error(MediaErrorKind::Damaged, {}, {}, index);
     }

@@ -57,7 +57,10 @@ struct DecoderOptions {
 //
 // frame() decodes forward from the current position and seeks (to a keyframe at or before the
 // target, then decodes forward) only when the target lies behind, or so far ahead that a
-// keyframe can be skipped to; reading 0,1,2,... decodes every frame exactly once.
+// keyframe can be skipped to; reading 0,1,2,... decodes every frame exactly once. Colour
+// conversion and scaling run on a thread of the decoder's own: reading forward, frame(k) hands
+// frame k+1 over before it waits for frame k, so decoding one picture overlaps with converting
+// the one before. At most two pictures wait there; the pictures are the same as without it.
 //
 // Frames are identified by their presentation timestamps when every packet carries a distinct
 // one. Otherwise (AVI with B-frames, raw streams) the n-th picture the decoder delivers from the
