@@ -52,6 +52,7 @@ MakeRequest parseMakeArguments(const std::vector<std::string>& words) {
     const auto operation = requireOperationChoice(args.value("--op").value_or("auto"));
     request.operation = operation.value_or(engine::kOperationMax);
     request.chooseOperation = !operation;
+    request.stopRequested = [] { return interruptRequested(); };
     request.every = requireWholeNumber("--every", args.value("--every").value_or("1"), 1,
                                        std::numeric_limits<std::int32_t>::max());
     const std::string size = args.value("--size").value_or("window");

@@ -70,11 +70,19 @@ void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
     }
 }
 
-media::VideoDecoder openClip(const std::string& clip, media::DecoderOptions options = {}) {
+// A stop asked for while the media layer opens, scans or decodes the clip ends the road as
+// stopped, not failed.
+[[noreturn]] void failOrStop(const media::MediaError& error, const std::string& clip) {
+    if (error.kind() == media::MediaErrorKind::Interrupted) throw StopRequested{};
+    fail(FailureKind::ClipUnreadable, clip, error.what());
+}
+
+media::VideoDecoder openClip(const MakeRequest& request, media::DecoderOptions options = {}) {
+    options.stopRequested = request.stopRequested;
     try {
-        return media::VideoDecoder(clip, std::move(options));
+        return media::VideoDecoder(request.clip, std::move(options));
     } catch (const media::MediaError& error) {
-        fail(FailureKind::ClipUnreadable, clip, error.what());
+        failOrStop(error, request.clip);
     }
 }
 
@@ -82,7 +90,7 @@ engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index
     try {
         return decoder.frame(index);
     } catch (const media::MediaError& error) {
-        fail(FailureKind::ClipUnreadable, decoder.path(), error.what());
+        failOrStop(error, decoder.path());
     }
 }
 
@@ -112,8 +120,8 @@ ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureAre
     };
 }
 
-engine::PackedImage clipMedianBackground(const std::string& clip, const Progress& progress) {
-    media::VideoDecoder decoder = openClip(clip);
+engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progress& progress) {
+    media::VideoDecoder decoder = openClip(request);
     const std::vector<std::int64_t> samples = evenlySpacedIndexes(
         decoder.frameCount(), medianSampleLimit(decoder.outputWidth(), decoder.outputHeight()));
     MedianAccumulator median(decoder.outputWidth(), decoder.outputHeight(),
@@ -142,7 +150,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
         base = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);
     }
 
-    media::VideoDecoder decoder = openClip(request.clip, playerDecoderOptions());
+    media::VideoDecoder decoder = openClip(request, playerDecoderOptions());
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
     const PictureArea videoArea =
@@ -185,7 +193,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
 
 void makeInNativeSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
     requireClipFile(request.clip);
-    media::VideoDecoder decoder = openClip(request.clip);
+    media::VideoDecoder decoder = openClip(request);
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
     const int width = decoder.outputWidth();
@@ -205,7 +213,7 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
             break;
         }
         case BackgroundKind::Median:
-            composed = clipMedianBackground(request.clip, progress);
+            composed = clipMedianBackground(request, progress);
             break;
     }
 

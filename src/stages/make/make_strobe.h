@@ -41,6 +41,9 @@ struct MakeRequest {
     // Every K-th frame of the range is used.
     std::int64_t every = 1;
     FrameSize size = FrameSize::Window;
+    // Asked while the clip is opened, scanned and decoded (Ctrl-C, a stop button): true ends the
+    // road as stopped at once, even in the middle of a long scan.
+    std::function<bool()> stopRequested;
     // Native size only: when set, just the last picture is written, to this very path.
     std::string finalPicture;
     // Native size only: hears the background the pictures are composed onto, then every frame
