@@ -78,8 +78,8 @@ void showTimeStep(CompositionWindow& window, const std::vector<std::int64_t>& fr
     label->setText(timeStepText(*step));
     label->adjustSize();
     // Above the note of the operation chosen, which has the bottom line of the window.
-    const int bottom = window.operationNote ? window.operationNote->y() - kMargin
-                                            : window.height() - kMargin;
+    const int bottom =
+        window.operationNote ? window.operationNote->y() - kMargin : window.height() - kMargin;
     label->move(kMargin, bottom - label->height());
     label->show();
     label->raise();
