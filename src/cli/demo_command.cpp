@@ -14,23 +14,16 @@
 #include "cli/help_texts.h"
 #include "cli/make_command.h"
 #include "workfolder/file_services.h"
+#include "workfolder/utf8_path.h"
 
 namespace strobo::cli {
 
+using workfolder::u8path;
+using workfolder::utf8;
+
 namespace fs = std::filesystem;
 
-namespace {
-
-fs::path u8path(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::string defaultDemoFolder(const std::string& current, const std::string& home) {
     const std::string base =

@@ -9,8 +9,12 @@
 #include "workfolder/atomic_file.h"
 #include "workfolder/file_failure.h"
 #include "workfolder/file_names.h"
+#include "workfolder/utf8_path.h"
 
 namespace strobo::stages {
+
+using workfolder::u8path;
+using workfolder::utf8;
 
 namespace wf = workfolder;
 
@@ -19,10 +23,6 @@ namespace {
 constexpr const char* kFirstLine = "strobo frame facts 1";
 // Far more frames than any clip the player opens; a count beyond it marks a damaged file.
 constexpr long long kMostFrames = 100'000'000;
-
-std::filesystem::path u8path(const std::string& utf8) {
-    return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 }  // namespace
 

@@ -19,8 +19,12 @@
 #include "workfolder/media/media_error.h"
 #include "workfolder/media/media_player.h"
 #include "workfolder/media/video_decoder.h"
+#include "workfolder/utf8_path.h"
 
 namespace strobo::stages {
+
+using workfolder::u8path;
+using workfolder::utf8;
 
 namespace fs = std::filesystem;
 namespace wf = workfolder;
@@ -34,10 +38,6 @@ namespace {
 // Thrown when the progress asks to stop, so that every scope unwinds and the pictures made so far
 // go.
 struct StopRequested {};
-
-fs::path u8path(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
 
 [[noreturn]] void fail(FailureKind kind, const std::string& file, std::string detail = {},
                        std::string osReason = {}) {

@@ -11,22 +11,17 @@
 #include "workfolder/bitmap_file.h"
 #include "workfolder/file_failure.h"
 #include "workfolder/file_names.h"
+#include "workfolder/utf8_path.h"
 
 namespace strobo::stages {
+
+using workfolder::u8path;
+using workfolder::utf8;
 
 namespace fs = std::filesystem;
 namespace wf = workfolder;
 
 namespace {
-
-fs::path u8path(const std::string& utf8) {
-    return fs::path(std::u8string(utf8.begin(), utf8.end()));
-}
-
-std::string utf8(const fs::path& path) {
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
 
 // The folder the pictures go to, as the system names it.
 std::string folderOf(const std::string& prefix) {
