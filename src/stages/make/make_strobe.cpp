@@ -8,6 +8,7 @@
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
 #include "stages/background/base_images.h"
+#include "stages/clip_reading.h"
 #include "stages/composition/frame_interval.h"
 #include "stages/composition/strobe_build.h"
 #include "stages/extraction/playback_picture.h"
@@ -35,18 +36,9 @@ using wf::FailureKind;
 
 namespace {
 
-// Thrown when the progress asks to stop, so that every scope unwinds and the pictures made so far
-// go.
-struct StopRequested {};
-
 [[noreturn]] void fail(FailureKind kind, const std::string& file, std::string detail = {},
                        std::string osReason = {}) {
     throw FailureError(Failure{kind, file, std::move(detail), std::move(osReason)});
-}
-
-// Tells the progress and stops the road when it asks to.
-void report(const Progress& progress, Phase phase, std::int64_t done, std::int64_t total) {
-    if (progress && !progress(phase, done, total)) throw StopRequested{};
 }
 
 // Only whether it is there: a folder, a pipe or a device is told apart by the media layer.
@@ -70,28 +62,9 @@ void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
     }
 }
 
-// A stop asked for while the media layer opens, scans or decodes the clip ends the road as
-// stopped, not failed.
-[[noreturn]] void failOrStop(const media::MediaError& error, const std::string& clip) {
-    if (error.kind() == media::MediaErrorKind::Interrupted) throw StopRequested{};
-    fail(FailureKind::ClipUnreadable, clip, error.what());
-}
-
 media::VideoDecoder openClip(const MakeRequest& request, media::DecoderOptions options = {}) {
     options.stopRequested = request.stopRequested;
-    try {
-        return media::VideoDecoder(request.clip, std::move(options));
-    } catch (const media::MediaError& error) {
-        failOrStop(error, request.clip);
-    }
-}
-
-engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index) {
-    try {
-        return decoder.frame(index);
-    } catch (const media::MediaError& error) {
-        failOrStop(error, decoder.path());
-    }
+    return openStageClip(request.clip, std::move(options));
 }
 
 // The decoder as the extraction's media player reads the clip: upright, fitted to 640 x 480 up
@@ -114,9 +87,9 @@ engine::PackedImage frameFilePicture(const engine::PackedImage& frame) {
 // shrinks it.
 ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureArea& videoArea) {
     return [&decoder, videoArea](std::int64_t n) {
-        return shrinkFrame(
-            frameFilePicture(decodeFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount()))),
-            videoArea);
+        return shrinkFrame(frameFilePicture(decodeStageFrame(
+                               decoder, clipIndexOfFrameFile(n, decoder.frameCount()))),
+                           videoArea);
     };
 }
 
@@ -128,8 +101,8 @@ engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progr
                              static_cast<int>(samples.size()));
     const auto total = static_cast<std::int64_t>(samples.size());
     for (const std::int64_t index : samples) {
-        median.add(decodeFrame(decoder, index));
-        report(progress, Phase::Median, median.count(), total);
+        median.add(decodeStageFrame(decoder, index));
+        reportOrStop(progress, Phase::Median, median.count(), total);
     }
     return median.median();
 }
@@ -184,8 +157,8 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     const std::int64_t used = usedFrameCount(request);
     for (std::int64_t j = 0; j < used; ++j) {
         const std::int64_t n = request.first + 1 + j * request.every;
-        worker.add(decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
-        report(progress, Phase::Make, j + 1, used);
+        worker.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        reportOrStop(progress, Phase::Make, j + 1, used);
     }
     worker.finish();
     result.saved = series.commit();
@@ -225,7 +198,7 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
         ToneVote vote(composed);
         for (const std::int64_t j : evenlySpacedIndexes(used, kMaxToneSamples)) {
             const std::int64_t n = request.first + 1 + j * request.every;
-            vote.add(decodeFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+            vote.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
         }
         result.operation = vote.operation();
         result.tone = vote.tone();
@@ -237,11 +210,11 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
     std::int64_t k = 0;
     for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
         const std::int64_t index = clipIndexOfFrameFile(n, result.frameCount);
-        const engine::PackedImage frame = decodeFrame(decoder, index);
+        const engine::PackedImage frame = decodeStageFrame(decoder, index);
         if (request.frameUsed) request.frameUsed(index, decoder.frameTime(index), frame);
         engine::composeImagesFast(composed, frame, composed, width, height, result.operation);
         if (series) series->add(composed);
-        report(progress, Phase::Make, ++k, used);
+        reportOrStop(progress, Phase::Make, ++k, used);
     }
     if (finalOnly) {
         files.savePicture(composed, request.finalPicture);

@@ -8,6 +8,7 @@
 #include <system_error>
 
 #include "engine/scaling.h"
+#include "stages/clip_reading.h"
 #include "stages/make/median_background.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_error.h"
@@ -20,38 +21,9 @@ namespace media = workfolder::media;
 
 namespace {
 
-// Thrown when the progress asks to stop.
-struct StopRequested {};
-
-void report(const Progress& progress, Phase phase, std::int64_t done, std::int64_t total) {
-    if (progress && !progress(phase, done, total)) throw StopRequested{};
-}
-
-[[noreturn]] void clipFailure(wf::FailureKind kind, const std::string& clip,
-                              const std::string& detail) {
-    throw wf::FailureError(wf::Failure{kind, clip, detail, {}});
-}
-
 media::VideoDecoder openClip(const std::string& clip) {
-    std::error_code ec;
-    if (!std::filesystem::is_regular_file(
-            std::filesystem::path(std::u8string(clip.begin(), clip.end())), ec)) {
-        clipFailure(wf::FailureKind::ClipNotOpened, clip, "動画ファイルがありません");
-    }
-    try {
-        // No box: the frames come at the size the clip is shown at.
-        return media::VideoDecoder(clip);
-    } catch (const media::MediaError& error) {
-        clipFailure(wf::FailureKind::ClipUnreadable, clip, error.what());
-    }
-}
-
-engine::PackedImage decodeFrame(media::VideoDecoder& decoder, std::int64_t index) {
-    try {
-        return decoder.frame(index);
-    } catch (const media::MediaError& error) {
-        clipFailure(wf::FailureKind::ClipUnreadable, decoder.path(), error.what());
-    }
+    // No box: the frames come at the size the clip is shown at.
+    return openStageClip(clip);
 }
 
 engine::PackedImage medianOfClip(media::VideoDecoder& decoder, const Progress& progress) {
@@ -61,8 +33,8 @@ engine::PackedImage medianOfClip(media::VideoDecoder& decoder, const Progress& p
                              static_cast<int>(samples.size()));
     const auto total = static_cast<std::int64_t>(samples.size());
     for (const std::int64_t index : samples) {
-        median.add(decodeFrame(decoder, index));
-        report(progress, Phase::Median, median.count(), total);
+        median.add(decodeStageFrame(decoder, index));
+        reportOrStop(progress, Phase::Median, median.count(), total);
     }
     return median.median();
 }
@@ -262,9 +234,9 @@ PositionsResult measurePositions(const PositionsRequest& request, const Progress
             position.image = static_cast<int>(result.positions.size()) + 1;
             position.frame = frame;
             position.time = decoder.frameTime(frame);
-            position.object = finder.find(decodeFrame(decoder, frame));
+            position.object = finder.find(decodeStageFrame(decoder, frame));
             result.positions.push_back(position);
-            report(progress, Phase::Measure, position.image, total);
+            reportOrStop(progress, Phase::Measure, position.image, total);
         }
     } catch (const StopRequested&) {
         result.stopped = true;
