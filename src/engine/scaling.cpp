@@ -78,8 +78,9 @@ AxisTaps makeAxisTaps(std::int64_t source, std::int64_t target) {
 
 // One source row resampled horizontally, three unnormalised channel sums per output pixel.
 template <typename Acc>
-void resampleRow(const PackedColor* src, const AxisTaps& taps, Acc* out, std::int32_t width) {
-    for (std::int32_t o = 0; o < width; ++o) {
+void resampleRow(const PackedColor* src, const AxisTaps& taps, Acc* out, std::int32_t left,
+                 std::int32_t right) {
+    for (std::int32_t o = left; o < right; ++o) {
         Acc red = 0;
         Acc green = 0;
         Acc blue = 0;
@@ -92,9 +93,10 @@ void resampleRow(const PackedColor* src, const AxisTaps& taps, Acc* out, std::in
             green += weight * ((colour >> 8) & 255u);
             blue += weight * ((colour >> 16) & 255u);
         }
-        out[3 * o] = red;
-        out[3 * o + 1] = green;
-        out[3 * o + 2] = blue;
+        const std::size_t at = 3 * static_cast<std::size_t>(o - left);
+        out[at] = red;
+        out[at + 1] = green;
+        out[at + 2] = blue;
     }
 }
 
@@ -118,9 +120,10 @@ struct Divider {
 };
 
 template <typename Acc>
-PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
-                      std::int32_t width, std::int32_t height) {
+void scaleWith(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
+               const OutputPart& part, PackedImage& result) {
     const Divider divide(across.denominator * down.denominator);
+    const std::int32_t width = part.right - part.left;
     const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
 
     // Consecutive source rows land in different slots; the taps of neighbouring output rows share
@@ -130,15 +133,14 @@ PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const Axis
     std::array<std::int32_t, 2> cachedRow = {-1, -1};
     std::vector<Acc> sum(rowValues);
 
-    PackedImage result(width, height);
-    for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t y = part.top; y < part.bottom; ++y) {
         std::fill(sum.begin(), sum.end(), 0);
         const std::uint64_t* w = down.weights.data() + down.offset[y];
         for (std::int32_t t = 0; t < down.count[y]; ++t) {
             const std::int32_t sourceRow = down.first[y] + t;
             const std::size_t slot = static_cast<std::size_t>(sourceRow) % 2;
             if (cachedRow[slot] != sourceRow) {
-                resampleRow(src.row(sourceRow), across, cached[slot].data(), width);
+                resampleRow(src.row(sourceRow), across, cached[slot].data(), part.left, part.right);
                 cachedRow[slot] = sourceRow;
             }
             const Acc* row = cached[slot].data();
@@ -146,7 +148,7 @@ PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const Axis
             Acc* total = sum.data();
             for (std::size_t i = 0; i < rowValues; ++i) total[i] += weight * row[i];
         }
-        PackedColor* out = result.row(y);
+        PackedColor* out = result.row(y) + part.left;
         for (std::int32_t x = 0; x < width; ++x) {
             const auto red = static_cast<PackedColor>(divide(sum[3 * x]));
             const auto green = static_cast<PackedColor>(divide(sum[3 * x + 1]));
@@ -154,7 +156,6 @@ PackedImage scaleWith(const PackedImage& src, const AxisTaps& across, const Axis
             out[x] = red | (green << 8) | (blue << 16);
         }
     }
-    return result;
 }
 
 #define STROBO_SCALE_CLONES STROBO_FUNCTION_CLONES("avx2", "default")
@@ -193,9 +194,11 @@ FixedTaps fixTaps(const AxisTaps& taps, std::int32_t sourceLength) {
 // one axis is at most 255 times that axis's denominator.
 template <int K>
 STROBO_SCALE_CLONES void resampleRowFixed(const PackedColor* src, const FixedTaps& taps,
-                                          std::uint32_t* out, std::int32_t width) {
-    const std::int32_t* start = taps.start.data();
-    const std::uint32_t* weights = taps.weights.data();
+                                          std::uint32_t* out, std::int32_t left,
+                                          std::int32_t right) {
+    const std::int32_t* start = taps.start.data() + left;
+    const std::uint32_t* weights = taps.weights.data() + static_cast<std::size_t>(left) * K;
+    const std::int32_t width = right - left;
     for (std::int32_t o = 0; o < width; ++o) {
         const auto* p = reinterpret_cast<const std::uint32_t*>(src + start[o]);
         const std::uint32_t* w = weights + static_cast<std::size_t>(o) * K;
@@ -213,7 +216,7 @@ STROBO_SCALE_CLONES void resampleRowFixed(const PackedColor* src, const FixedTap
 }
 
 using FixedRowFunction = void (*)(const PackedColor*, const FixedTaps&, std::uint32_t*,
-                                  std::int32_t);
+                                  std::int32_t, std::int32_t);
 
 FixedRowFunction fixedRowFunction(int k) {
     switch (k) {
@@ -252,14 +255,14 @@ STROBO_SCALE_CLONES void divideRow(const std::uint32_t* sum, std::uint32_t* quot
 
 // The 32-bit path with fixed tap counts; nullopt-like empty image when it does not apply.
 bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
-                PackedImage& result) {
+                const OutputPart& part, PackedImage& result) {
     const std::uint64_t denominator = across.denominator * down.denominator;
     if (denominator > std::uint64_t{0xFFFFFFFF} / 257) return false;
     const FixedTaps h = fixTaps(across, src.width);
     const FixedRowFunction resample = fixedRowFunction(h.k);
     if (!resample) return false;
     const auto d = static_cast<std::uint32_t>(denominator);
-    const std::int32_t width = result.width;
+    const std::int32_t width = part.right - part.left;
     const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
 
     std::array<std::vector<std::uint32_t>, 2> cached = {std::vector<std::uint32_t>(rowValues),
@@ -267,21 +270,21 @@ bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& 
     std::array<std::int32_t, 2> cachedRow = {-1, -1};
     std::vector<std::uint32_t> sum(rowValues);
     std::vector<std::uint32_t> quotient(rowValues);
-    for (std::int32_t y = 0; y < result.height; ++y) {
+    for (std::int32_t y = part.top; y < part.bottom; ++y) {
         std::fill(sum.begin(), sum.end(), 0u);
         const std::uint64_t* w = down.weights.data() + down.offset[y];
         for (std::int32_t t = 0; t < down.count[y]; ++t) {
             const std::int32_t sourceRow = down.first[y] + t;
             const std::size_t slot = static_cast<std::size_t>(sourceRow) % 2;
             if (cachedRow[slot] != sourceRow) {
-                resample(src.row(sourceRow), h, cached[slot].data(), width);
+                resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
                 cachedRow[slot] = sourceRow;
             }
             accumulate(sum.data(), cached[slot].data(), static_cast<std::uint32_t>(w[t]),
                        rowValues);
         }
         divideRow(sum.data(), quotient.data(), rowValues, d);
-        PackedColor* out = result.row(y);
+        PackedColor* out = result.row(y) + part.left;
         for (std::int32_t x = 0; x < width; ++x) {
             out[x] = static_cast<PackedColor>(quotient[3 * x] | (quotient[3 * x + 1] << 8) |
                                               (quotient[3 * x + 2] << 16));
@@ -293,19 +296,31 @@ bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& 
 }  // namespace
 
 PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height) {
+    return scaleImagePart(src, width, height, OutputPart{0, 0, width, height});
+}
+
+PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int32_t height,
+                           OutputPart part) {
     if (width <= 0 || height <= 0 || src.isNull()) return PackedImage();
+    PackedImage result(width, height, 0);
+    part.left = std::clamp(part.left, 0, width);
+    part.right = std::clamp(part.right, part.left, width);
+    part.top = std::clamp(part.top, 0, height);
+    part.bottom = std::clamp(part.bottom, part.top, height);
+    if (part.left == part.right || part.top == part.bottom) return result;
 
     const AxisTaps across = makeAxisTaps(src.width, width);
     const AxisTaps down = makeAxisTaps(src.height, height);
     // Every sum is at most 255 times the denominator; 32-bit sums are twice as fast to add and
     // divide, and exact while that bound fits.
     const std::uint64_t denominator = across.denominator * down.denominator;
-    PackedImage result(width, height);
-    if (scaleFixed(src, across, down, result)) return result;
+    if (scaleFixed(src, across, down, part, result)) return result;
     if (denominator <= std::uint64_t{0xFFFFFFFF} / 255) {
-        return scaleWith<std::uint32_t>(src, across, down, width, height);
+        scaleWith<std::uint32_t>(src, across, down, part, result);
+    } else {
+        scaleWith<std::uint64_t>(src, across, down, part, result);
     }
-    return scaleWith<std::uint64_t>(src, across, down, width, height);
+    return result;
 }
 
 std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std::int32_t target,

@@ -13,6 +13,19 @@ namespace strobo::engine {
 // ignored and zero in the result. A size of 0 or less, or an empty source, gives an empty image.
 PackedImage scaleImage(const PackedImage& src, std::int32_t width, std::int32_t height);
 
+// Output pixels [left, right) x [top, bottom) of a width x height resampling.
+struct OutputPart {
+    std::int32_t left = 0;
+    std::int32_t top = 0;
+    std::int32_t right = 0;
+    std::int32_t bottom = 0;
+};
+
+// scaleImage's very pixels inside `part` (cut to the picture), and zero outside it: for a reader
+// that looks at the part alone, at the cost of the part alone.
+PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int32_t height,
+                           OutputPart part);
+
 // Along one axis resampled by scaleImage from `source` to `target` pixels: the run [first, end)
 // of output pixels that take something from, and only from, source pixels begin .. end-1.
 // Output pixels at the run's edges that mix in a source pixel outside it are left out; an empty

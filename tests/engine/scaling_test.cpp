@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 
 namespace strobo::engine {
@@ -138,13 +139,32 @@ TEST(ScaleImage, ShrinkingMatchesTheAreaAverageExactlyOnRandomPictures) {
         for (auto& p : src.pixels) p = static_cast<PackedColor>(rng());
         const int w = 1 + static_cast<int>(rng() % sw);
         const int h = 1 + static_cast<int>(rng() % sh);
-        EXPECT_EQ(scaleImage(src, w, h), referenceShrink(src, w, h))
-            << sw << "x" << sh << " -> " << w << "x" << h;
+        const PackedImage reference = referenceShrink(src, w, h);
+        EXPECT_EQ(scaleImage(src, w, h), reference) << sw << "x" << sh << " -> " << w << "x" << h;
+        // A part alone: the same pixels inside it, black beside it.
+        const OutputPart part{static_cast<int>(rng() % w), static_cast<int>(rng() % h),
+                              static_cast<int>(rng() % (w + 1)), static_cast<int>(rng() % (h + 1))};
+        const PackedImage inPart = scaleImagePart(src, w, h, part);
+        ASSERT_EQ(inPart.width, w);
+        ASSERT_EQ(inPart.height, h);
+        for (int y = 0; y < h; ++y) {
+            for (int x = 0; x < w; ++x) {
+                const bool inside =
+                    x >= part.left && x < part.right && y >= part.top && y < part.bottom;
+                ASSERT_EQ(inPart.at(x, y), inside ? reference.at(x, y) : 0)
+                    << sw << "x" << sh << " -> " << w << "x" << h << " at " << x << "," << y;
+            }
+        }
     }
     // The strobe build's own case, whose sums need more than the float mantissa.
     PackedImage frame(653, 480);
     for (auto& p : frame.pixels) p = static_cast<PackedColor>(rng());
-    EXPECT_EQ(scaleImage(frame, 405, 298), referenceShrink(frame, 405, 298));
+    const PackedImage reference = referenceShrink(frame, 405, 298);
+    EXPECT_EQ(scaleImage(frame, 405, 298), reference);
+    const PackedImage video = scaleImagePart(frame, 405, 298, {2, 38, 398, 262});
+    for (int y = 38; y < 262; ++y) {
+        ASSERT_TRUE(std::equal(video.row(y) + 2, video.row(y) + 398, reference.row(y) + 2)) << y;
+    }
     for (auto& p : frame.pixels) p |= 0xFFFFFF;
     EXPECT_EQ(scaleImage(frame, 405, 298), PackedImage(405, 298, 0xFFFFFF));
 }

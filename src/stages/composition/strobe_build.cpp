@@ -51,19 +51,22 @@ std::pair<std::int32_t, std::int32_t> scaledFrameSize(std::int32_t width, std::i
 ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
                         const std::optional<PictureArea>& videoArea) {
     const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
-    ShrunkFrame shrunk{engine::scaleImage(frame, w, h), std::nullopt};
-    if (!videoArea || shrunk.picture.isNull()) return shrunk;
+    if (!videoArea || w <= 0 || h <= 0 || frame.isNull()) {
+        return ShrunkFrame{engine::scaleImage(frame, w, h), std::nullopt};
+    }
     const PictureArea& v = *videoArea;
     const auto [left, right] =
-        engine::outputsFedOnlyBy(frame.width, shrunk.picture.width, std::max(v.x, 0),
+        engine::outputsFedOnlyBy(frame.width, w, std::max(v.x, 0),
                                  static_cast<std::int32_t>(std::min<std::int64_t>(
                                      std::int64_t{v.x} + v.width, frame.width)));
     const auto [top, bottom] =
-        engine::outputsFedOnlyBy(frame.height, shrunk.picture.height, std::max(v.y, 0),
+        engine::outputsFedOnlyBy(frame.height, h, std::max(v.y, 0),
                                  static_cast<std::int32_t>(std::min<std::int64_t>(
                                      std::int64_t{v.y} + v.height, frame.height)));
-    shrunk.video = PictureArea{left, top, right - left, bottom - top};
-    return shrunk;
+    // Every reader of a shrunk frame with a known video looks at the video alone, so the pixels
+    // beside it are not worth resampling.
+    return ShrunkFrame{engine::scaleImagePart(frame, w, h, {left, top, right, bottom}),
+                       PictureArea{left, top, right - left, bottom - top}};
 }
 
 StrobeComposer::StrobeComposer()

@@ -60,6 +60,7 @@ std::pair<std::int32_t, std::int32_t> scaledFrameSize(std::int32_t width, std::i
 
 // B of a step: a frame shrunk to 62 %, and which of its pixels are made of video alone.
 struct ShrunkFrame {
+    // With a known video, only the video's pixels are made; the rest are black.
     engine::PackedImage picture;
     // The pixels of `picture` whose every source pixel lies in the frame's video; nullopt when
     // the frame's video is not known, and the whole picture is taken for video.
