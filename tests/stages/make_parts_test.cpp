@@ -6,6 +6,7 @@
 #include "stages/make/make_strobe.h"
 #include "stages/make/median_background.h"
 #include "stages/make/worker_thread.h"
+#include "workfolder/media/clip_writer.h"
 #include "workfolder/media_test_clips.h"
 
 namespace strobo::stages {
@@ -109,6 +110,75 @@ TEST(MakeStrobeTest, AFailedMakeReplacesNothingAndLeavesNothing) {
             names.push_back(entry.path().filename().string());
         }
         EXPECT_EQ(names.size(), 2u) << names.back();
+    }
+}
+
+// A make that chooses its operation composes both candidates in its one pass: it must save the
+// very pictures the chosen operation gives on its own, and nothing of the other.
+TEST(MakeStrobeTest, AChoosingMakeSavesTheChosenOperationsPicturesAndNothingElse) {
+    mt::TempFolder temp;
+    const PackedColor light = engine::packColor(240, 240, 230);
+    const PackedColor dark = engine::packColor(20, 25, 30);
+    for (const bool darkObject : {true, false}) {
+        const std::string clip = temp.file(darkObject ? "dark.avi" : "bright.avi");
+        {
+            workfolder::media::ClipWriter writer(clip, mt::clipOptions(64, 48));
+            for (int i = 0; i < 8; ++i) {
+                PackedImage frame(64, 48, darkObject ? light : dark);
+                for (int y = 16; y < 28; ++y)
+                    for (int x = 4 + 6 * i; x < 14 + 6 * i; ++x)
+                        frame.set(x, y, darkObject ? dark : light);
+                writer.addFrame(frame);
+            }
+            writer.finish();
+        }
+        for (const FrameSize size : {FrameSize::Window, FrameSize::Native}) {
+            const std::string label = std::string(darkObject ? "dark " : "bright ") +
+                                      (size == FrameSize::Window ? "window" : "native");
+            MakeRequest request;
+            request.clip = clip;
+            request.first = 1;
+            request.last = 6;
+            request.size = size;
+            request.background = BackgroundKind::Median;
+            const std::string chosenFolder = temp.file("chosen");
+            const std::string givenFolder = temp.file("given");
+            for (const auto& folder : {chosenFolder, givenFolder}) {
+                fs::remove_all(mt::u8(folder));
+                fs::create_directories(mt::u8(folder));
+            }
+            request.chooseOperation = true;
+            request.output = chosenFolder + "/s.bmp";
+            const MakeResult chosen = makeStrobe(request);
+            ASSERT_FALSE(chosen.failure) << label << ": " << chosen.failure->detail;
+            EXPECT_EQ(chosen.tone, darkObject ? ObjectTone::Darker : ObjectTone::Brighter) << label;
+            EXPECT_EQ(chosen.operation, darkObject ? engine::kOperationMin : engine::kOperationMax)
+                << label;
+
+            request.chooseOperation = false;
+            request.operation = chosen.operation;
+            request.output = givenFolder + "/s.bmp";
+            const MakeResult given = makeStrobe(request);
+            ASSERT_EQ(chosen.saved.size(), 6u) << label;
+            ASSERT_EQ(given.saved.size(), 6u) << label;
+            for (std::size_t k = 0; k < 6; ++k) {
+                EXPECT_EQ(mt::readBytes(chosen.saved[k]), mt::readBytes(given.saved[k]))
+                    << label << " " << k;
+            }
+            std::size_t files = 0;
+            for ([[maybe_unused]] const auto& entry : fs::directory_iterator(mt::u8(chosenFolder)))
+                ++files;
+            EXPECT_EQ(files, 6u) << label << ": the other operation's pictures are left behind";
+
+            if (size == FrameSize::Native) {
+                request.chooseOperation = true;
+                request.finalPicture = temp.file("final.bmp");
+                const MakeResult last = makeStrobe(request);
+                ASSERT_EQ(last.saved, std::vector<std::string>{request.finalPicture}) << label;
+                EXPECT_EQ(mt::readBytes(request.finalPicture), mt::readBytes(given.saved.back()))
+                    << label;
+            }
+        }
     }
 }
 

@@ -1,9 +1,13 @@
 #include "stages/make/make_strobe.h"
 
 #include <algorithm>
+#include <deque>
 #include <filesystem>
 #include <optional>
+#include <stdexcept>
 #include <system_error>
+#include <utility>
+#include <vector>
 
 #include "engine/fast_composition.h"
 #include "engine/scaling.h"
@@ -107,6 +111,165 @@ engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progr
     return median.median();
 }
 
+// The pictures of one operation as a pass composes them.
+struct Candidate {
+    explicit Candidate(engine::CompositionOperation op) : operation(op) {
+        composer.setOperation(op);
+    }
+    engine::CompositionOperation operation;
+    // The latest picture; the base before the first frame.
+    engine::PackedImage picture;
+    // The window road's C, which persists from step to step.
+    StrobeComposer composer;
+    // The pending files; none when only the last picture is wanted.
+    std::optional<SavedSeries> series;
+    // Given up after a picture could not be written.
+    bool dropped = false;
+};
+
+// The series of one make, composed with one operation or, while the road still chooses, with
+// both the whole-colour maximum and minimum side by side: the choice then needs no pass of its
+// own, as its samples are frames the pass decodes anyway. The winner's pending pictures are
+// committed and the loser's thrown away, so the disk briefly holds both. A picture of either
+// that cannot be written (a disk too full for both) gives that candidate up and frees its files
+// rather than failing the make: if it wins after all, it is composed again alone.
+class CandidateSeries {
+  public:
+    // prefix empty: only the last picture is kept, and no file is written.
+    CandidateSeries(wf::FileServices& files, const std::string& prefix,
+                    const engine::PackedImage& base,
+                    const std::vector<engine::CompositionOperation>& operations) {
+        for (const engine::CompositionOperation operation : operations) {
+            Candidate& candidate = m_candidates.emplace_back(operation);
+            candidate.picture = base;
+            if (!prefix.empty()) candidate.series.emplace(files, prefix);
+        }
+    }
+
+    // compose(candidate) turns the candidate's picture into the next one.
+    template <typename Compose>
+    void add(const Compose& compose) {
+        for (Candidate& candidate : m_candidates) {
+            if (candidate.dropped) continue;
+            compose(candidate);
+            if (!candidate.series) continue;
+            if (m_candidates.size() == 1) {
+                candidate.series->add(candidate.picture);
+                continue;
+            }
+            try {
+                candidate.series->add(candidate.picture);
+            } catch (const FailureError&) {
+                drop(candidate);
+            }
+        }
+    }
+
+    // The last picture composed with the operation (only-the-last-picture series).
+    const engine::PackedImage& picture(engine::CompositionOperation operation) const {
+        return find(operation).picture;
+    }
+
+    // Throws away every other candidate and gives the winner's pictures their names: nullopt
+    // when the winner was given up and must be composed again alone.
+    std::optional<std::vector<std::string>> commit(engine::CompositionOperation winner) {
+        for (Candidate& candidate : m_candidates) {
+            if (candidate.operation != winner) drop(candidate);
+        }
+        Candidate& chosen = find(winner);
+        if (chosen.dropped) return std::nullopt;
+        if (!chosen.series) return std::vector<std::string>{};
+        if (m_candidates.size() > 1) {
+            try {
+                chosen.series->finishWriting();
+            } catch (const FailureError&) {
+                drop(chosen);
+                return std::nullopt;
+            }
+        }
+        return chosen.series->commit();
+    }
+
+  private:
+    static void drop(Candidate& candidate) {
+        candidate.dropped = true;
+        // Its pending files go at once, making room for the other's.
+        candidate.series.reset();
+        candidate.picture = engine::PackedImage();
+    }
+    Candidate& find(engine::CompositionOperation operation) {
+        return const_cast<Candidate&>(std::as_const(*this).find(operation));
+    }
+    const Candidate& find(engine::CompositionOperation operation) const {
+        for (const Candidate& candidate : m_candidates) {
+            if (candidate.operation == operation) return candidate;
+        }
+        throw std::logic_error("no series composed with this operation");
+    }
+
+    std::deque<Candidate> m_candidates;
+};
+
+// The operations a first pass composes with: the request's, or both a choice may give.
+std::vector<engine::CompositionOperation> firstPassOperations(const MakeRequest& request) {
+    if (!request.chooseOperation) return {request.operation};
+    return {operationFor(ObjectTone::Brighter), operationFor(ObjectTone::Darker)};
+}
+
+// The vote of a choosing road, which hears the pass's sample frames in order.
+class SampledVote {
+  public:
+    SampledVote(const engine::PackedImage& background, std::int64_t used)
+        : m_vote(background), m_samples(evenlySpacedIndexes(used, kMaxToneSamples)) {}
+
+    // Frame j (0, 1, ... of the used ones) of the pass.
+    template <typename Frame>
+    void offer(std::int64_t j, const Frame& frame) {
+        if (m_next < m_samples.size() && m_samples[m_next] == j) {
+            m_vote.add(frame);
+            ++m_next;
+        }
+    }
+    const ToneVote& vote() const { return m_vote; }
+
+  private:
+    ToneVote m_vote;
+    std::vector<std::int64_t> m_samples;
+    std::size_t m_next = 0;
+};
+
+// Settles the road's operation: the vote's when it chose.
+void settleOperation(const MakeRequest& request, const std::optional<SampledVote>& vote,
+                     MakeResult& result) {
+    result.operation = request.operation;
+    if (!vote) return;
+    result.operation = vote->vote().operation();
+    result.tone = vote->vote().tone();
+}
+
+// One pass of the windows' road over the range's frames into the series.
+void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decoder,
+                         const PictureArea& videoArea, CandidateSeries& series,
+                         std::optional<SampledVote>& vote, const Progress& progress) {
+    std::int64_t shrunkCount = 0;
+    // Painting, shrinking and composing run beside the decoder, and writing beside them.
+    WorkerThread worker([&](engine::PackedImage frame) {
+        const ShrunkFrame shrunk = shrinkFrame(frameFilePicture(frame), videoArea);
+        if (vote) vote->offer(shrunkCount, shrunk);
+        ++shrunkCount;
+        series.add([&shrunk](Candidate& candidate) {
+            candidate.picture = candidate.composer.compose(candidate.picture, shrunk);
+        });
+    });
+    const std::int64_t used = usedFrameCount(request);
+    for (std::int64_t j = 0; j < used; ++j) {
+        const std::int64_t n = request.first + 1 + j * request.every;
+        worker.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount())));
+        reportOrStop(progress, Phase::Make, j + 1, used);
+    }
+    worker.finish();
+}
+
 // The windows' road (extraction, strobe build, save) without its files: each frame the range
 // uses is decoded as the extraction's player shows it, painted into the playback picture as its
 // frame file would hold it, and composed by the build's own step; only the saved pictures reach
@@ -135,33 +298,42 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
         if (base.isNull()) throw StopRequested{};
     }
 
-    result.operation = request.operation;
-    if (request.chooseOperation) {
-        const OperationChoice choice =
-            stages::chooseOperation(base, clipFrameSource(decoder, videoArea), request.first + 1,
-                                    usedFrameCount(request), request.every);
-        if (choice.failure) throw FailureError(*choice.failure);
-        result.operation = choice.operation;
-        result.tone = choice.tone;
+    const std::string prefix = wf::savePrefix(request.output);
+    std::optional<SampledVote> vote;
+    if (request.chooseOperation) vote.emplace(base, usedFrameCount(request));
+    CandidateSeries series(files, prefix, base, firstPassOperations(request));
+    composeInWindowSize(request, decoder, videoArea, series, vote, progress);
+    settleOperation(request, vote, result);
+    if (auto saved = series.commit(result.operation)) {
+        result.saved = std::move(*saved);
+        return;
     }
+    std::optional<SampledVote> decided;
+    CandidateSeries alone(files, prefix, base, {result.operation});
+    composeInWindowSize(request, decoder, videoArea, alone, decided, progress);
+    result.saved = *alone.commit(result.operation);
+}
 
-    SavedSeries series(files, wf::savePrefix(request.output));
-    StrobeComposer composer;
-    composer.setOperation(result.operation);
-    engine::PackedImage built = std::move(base);
-    // Painting, shrinking and composing run beside the decoder, and writing beside them.
-    WorkerThread worker([&](engine::PackedImage frame) {
-        built = composer.compose(built, shrinkFrame(frameFilePicture(frame), videoArea));
-        series.add(built);
-    });
+// One pass of the native road over the range's frames into the series; the request's hooks hear
+// the frames only when `tell` is set.
+void composeInNativeSize(const MakeRequest& request, media::VideoDecoder& decoder,
+                         CandidateSeries& series, std::optional<SampledVote>& vote, bool tell,
+                         const Progress& progress) {
+    const int width = decoder.outputWidth();
+    const int height = decoder.outputHeight();
     const std::int64_t used = usedFrameCount(request);
     for (std::int64_t j = 0; j < used; ++j) {
         const std::int64_t n = request.first + 1 + j * request.every;
-        worker.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        const std::int64_t index = clipIndexOfFrameFile(n, decoder.frameCount());
+        const engine::PackedImage frame = decodeStageFrame(decoder, index);
+        if (tell && request.frameUsed) request.frameUsed(index, decoder.frameTime(index), frame);
+        if (vote) vote->offer(j, frame);
+        series.add([&](Candidate& candidate) {
+            engine::composeImagesFast(candidate.picture, frame, candidate.picture, width, height,
+                                      candidate.operation);
+        });
         reportOrStop(progress, Phase::Make, j + 1, used);
     }
-    worker.finish();
-    result.saved = series.commit();
 }
 
 void makeInNativeSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
@@ -173,55 +345,49 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
     const int height = decoder.outputHeight();
 
     wf::FileServices files;
-    engine::PackedImage composed;
+    engine::PackedImage base;
     switch (request.background) {
         case BackgroundKind::Black:
-            composed = engine::PackedImage(width, height, 0);
+            base = engine::PackedImage(width, height, 0);
             break;
         case BackgroundKind::File: {
             const engine::PackedImage picture = files.loadPicture(request.backgroundFile);
-            composed = picture.width == width && picture.height == height
-                           ? picture
-                           : engine::scaleImage(picture, width, height);
+            base = picture.width == width && picture.height == height
+                       ? picture
+                       : engine::scaleImage(picture, width, height);
             break;
         }
         case BackgroundKind::Median:
-            composed = clipMedianBackground(request, progress);
+            base = clipMedianBackground(request, progress);
             break;
     }
 
-    if (request.backgroundUsed) request.backgroundUsed(composed);
+    if (request.backgroundUsed) request.backgroundUsed(base);
 
-    const std::int64_t used = usedFrameCount(request);
-    result.operation = request.operation;
-    if (request.chooseOperation) {
-        ToneVote vote(composed);
-        for (const std::int64_t j : evenlySpacedIndexes(used, kMaxToneSamples)) {
-            const std::int64_t n = request.first + 1 + j * request.every;
-            vote.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
-        }
-        result.operation = vote.operation();
-        result.tone = vote.tone();
-    }
     // Only the last picture, under a name of its own: written once it holds every frame.
     const bool finalOnly = !request.finalPicture.empty();
-    std::optional<SavedSeries> series;
-    if (!finalOnly) series.emplace(files, wf::savePrefix(request.output));
-    std::int64_t k = 0;
-    for (std::int64_t n = request.first + 1; n <= request.last + 1; n += request.every) {
-        const std::int64_t index = clipIndexOfFrameFile(n, result.frameCount);
-        const engine::PackedImage frame = decodeStageFrame(decoder, index);
-        if (request.frameUsed) request.frameUsed(index, decoder.frameTime(index), frame);
-        engine::composeImagesFast(composed, frame, composed, width, height, result.operation);
-        if (series) series->add(composed);
-        reportOrStop(progress, Phase::Make, ++k, used);
+    const std::string prefix = finalOnly ? std::string() : wf::savePrefix(request.output);
+    std::optional<SampledVote> vote;
+    if (request.chooseOperation) vote.emplace(base, usedFrameCount(request));
+    std::optional<std::vector<std::string>> saved;
+    {
+        CandidateSeries series(files, prefix, base, firstPassOperations(request));
+        composeInNativeSize(request, decoder, series, vote, true, progress);
+        settleOperation(request, vote, result);
+        if (finalOnly) {
+            files.savePicture(series.picture(result.operation), request.finalPicture);
+            result.saved = {request.finalPicture};
+            return;
+        }
+        saved = series.commit(result.operation);
     }
-    if (finalOnly) {
-        files.savePicture(composed, request.finalPicture);
-        result.saved = {request.finalPicture};
-    } else {
-        result.saved = series->commit();
+    if (!saved) {
+        std::optional<SampledVote> decided;
+        CandidateSeries alone(files, prefix, base, {result.operation});
+        composeInNativeSize(request, decoder, alone, decided, false, progress);
+        saved = alone.commit(result.operation);
     }
+    result.saved = std::move(*saved);
 }
 
 }  // namespace

@@ -75,8 +75,12 @@ void SavedSeries::add(engine::PackedImage picture) {
     m_writer->add(std::move(picture));
 }
 
-std::vector<std::string> SavedSeries::commit() {
+void SavedSeries::finishWriting() {
     m_writer->finish();
+}
+
+std::vector<std::string> SavedSeries::commit() {
+    finishWriting();
     // A name that is taken by a folder is found while nothing has been replaced yet.
     for (std::int64_t k = 1; k <= m_count; ++k) {
         std::error_code ec;

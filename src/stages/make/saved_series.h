@@ -30,6 +30,9 @@ class SavedSeries {
     // the FailureError of an earlier picture that could not be written (a full disk, say),
     // naming the picture by its final name.
     void add(engine::PackedImage picture);
+    // Waits for the writer. Throws the FailureError of a picture that could not be written; until
+    // commit() nothing outside the private folder has changed.
+    void finishWriting();
     // Waits for the writer and gives every picture its name, replacing files of those names.
     // Returns the names in order. Throws a FailureError when a picture cannot be written or
     // named.
