@@ -26,7 +26,11 @@ int luma(engine::PackedColor c) {
 
 }  // namespace
 
-ToneVote::ToneVote(engine::PackedImage background) : m_background(std::move(background)) {}
+ToneVote::ToneVote(engine::PackedImage background) : m_background(std::move(background)) {
+    m_canFindDarker =
+        std::any_of(m_background.pixels.begin(), m_background.pixels.end(),
+                    [](engine::PackedColor c) { return luma(c) >= kClearDifference; });
+}
 
 void ToneVote::add(const engine::PackedImage& frame) {
     const int width = std::min(frame.width, m_background.width);

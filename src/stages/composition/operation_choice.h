@@ -32,6 +32,10 @@ class ToneVote {
     // Compares only the frame's video where it is known.
     void add(const ShrunkFrame& frame);
 
+    // False when no pixel of the background is bright enough for a frame's pixel to be clearly
+    // darker, as on black: the vote can then only end in the maximum, whatever it hears.
+    bool canFindDarker() const { return m_canFindDarker; }
+
     std::int64_t darker() const { return m_darker; }
     std::int64_t brighter() const { return m_brighter; }
     ObjectTone tone() const;
@@ -40,6 +44,7 @@ class ToneVote {
 
   private:
     engine::PackedImage m_background;
+    bool m_canFindDarker = false;
     std::int64_t m_darker = 0;
     std::int64_t m_brighter = 0;
 };

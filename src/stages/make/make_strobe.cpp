@@ -4,7 +4,6 @@
 #include <deque>
 #include <filesystem>
 #include <optional>
-#include <stdexcept>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -165,9 +164,10 @@ class CandidateSeries {
         }
     }
 
-    // The last picture composed with the operation (only-the-last-picture series).
-    const engine::PackedImage& picture(engine::CompositionOperation operation) const {
-        return find(operation).picture;
+    // The last picture composed with the operation; null when it was not composed.
+    const engine::PackedImage* lastPicture(engine::CompositionOperation operation) const {
+        const Candidate* candidate = find(operation);
+        return candidate && !candidate->dropped ? &candidate->picture : nullptr;
     }
 
     // Throws away every other candidate and gives the winner's pictures their names: nullopt
@@ -176,18 +176,18 @@ class CandidateSeries {
         for (Candidate& candidate : m_candidates) {
             if (candidate.operation != winner) drop(candidate);
         }
-        Candidate& chosen = find(winner);
-        if (chosen.dropped) return std::nullopt;
-        if (!chosen.series) return std::vector<std::string>{};
+        Candidate* chosen = find(winner);
+        if (!chosen || chosen->dropped) return std::nullopt;
+        if (!chosen->series) return std::vector<std::string>{};
         if (m_candidates.size() > 1) {
             try {
-                chosen.series->finishWriting();
+                chosen->series->finishWriting();
             } catch (const FailureError&) {
-                drop(chosen);
+                drop(*chosen);
                 return std::nullopt;
             }
         }
-        return chosen.series->commit();
+        return chosen->series->commit();
     }
 
   private:
@@ -197,24 +197,18 @@ class CandidateSeries {
         candidate.series.reset();
         candidate.picture = engine::PackedImage();
     }
-    Candidate& find(engine::CompositionOperation operation) {
-        return const_cast<Candidate&>(std::as_const(*this).find(operation));
+    Candidate* find(engine::CompositionOperation operation) {
+        return const_cast<Candidate*>(std::as_const(*this).find(operation));
     }
-    const Candidate& find(engine::CompositionOperation operation) const {
+    const Candidate* find(engine::CompositionOperation operation) const {
         for (const Candidate& candidate : m_candidates) {
-            if (candidate.operation == operation) return candidate;
+            if (candidate.operation == operation) return &candidate;
         }
-        throw std::logic_error("no series composed with this operation");
+        return nullptr;
     }
 
     std::deque<Candidate> m_candidates;
 };
-
-// The operations a first pass composes with: the request's, or both a choice may give.
-std::vector<engine::CompositionOperation> firstPassOperations(const MakeRequest& request) {
-    if (!request.chooseOperation) return {request.operation};
-    return {operationFor(ObjectTone::Brighter), operationFor(ObjectTone::Darker)};
-}
 
 // The vote of a choosing road, which hears the pass's sample frames in order.
 class SampledVote {
@@ -237,6 +231,14 @@ class SampledVote {
     std::vector<std::int64_t> m_samples;
     std::size_t m_next = 0;
 };
+
+// The operations a first pass composes with: the request's, or every one the vote may give.
+std::vector<engine::CompositionOperation> firstPassOperations(
+    const MakeRequest& request, const std::optional<SampledVote>& vote) {
+    if (!vote) return {request.operation};
+    if (!vote->vote().canFindDarker()) return {operationFor(ObjectTone::Brighter)};
+    return {operationFor(ObjectTone::Brighter), operationFor(ObjectTone::Darker)};
+}
 
 // Settles the road's operation: the vote's when it chose.
 void settleOperation(const MakeRequest& request, const std::optional<SampledVote>& vote,
@@ -301,7 +303,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     const std::string prefix = wf::savePrefix(request.output);
     std::optional<SampledVote> vote;
     if (request.chooseOperation) vote.emplace(base, usedFrameCount(request));
-    CandidateSeries series(files, prefix, base, firstPassOperations(request));
+    CandidateSeries series(files, prefix, base, firstPassOperations(request, vote));
     composeInWindowSize(request, decoder, videoArea, series, vote, progress);
     settleOperation(request, vote, result);
     if (auto saved = series.commit(result.operation)) {
@@ -311,7 +313,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     std::optional<SampledVote> decided;
     CandidateSeries alone(files, prefix, base, {result.operation});
     composeInWindowSize(request, decoder, videoArea, alone, decided, progress);
-    result.saved = *alone.commit(result.operation);
+    result.saved = alone.commit(result.operation).value();
 }
 
 // One pass of the native road over the range's frames into the series; the request's hooks hear
@@ -369,25 +371,28 @@ void makeInNativeSize(const MakeRequest& request, const Progress& progress, Make
     const std::string prefix = finalOnly ? std::string() : wf::savePrefix(request.output);
     std::optional<SampledVote> vote;
     if (request.chooseOperation) vote.emplace(base, usedFrameCount(request));
+    // The winner's pictures, or nullopt when it must be composed again alone.
+    const auto finish = [&](CandidateSeries& series) -> std::optional<std::vector<std::string>> {
+        if (!finalOnly) return series.commit(result.operation);
+        const engine::PackedImage* last = series.lastPicture(result.operation);
+        if (!last) return std::nullopt;
+        files.savePicture(*last, request.finalPicture);
+        return std::vector<std::string>{request.finalPicture};
+    };
     std::optional<std::vector<std::string>> saved;
     {
-        CandidateSeries series(files, prefix, base, firstPassOperations(request));
+        CandidateSeries series(files, prefix, base, firstPassOperations(request, vote));
         composeInNativeSize(request, decoder, series, vote, true, progress);
         settleOperation(request, vote, result);
-        if (finalOnly) {
-            files.savePicture(series.picture(result.operation), request.finalPicture);
-            result.saved = {request.finalPicture};
-            return;
-        }
-        saved = series.commit(result.operation);
+        saved = finish(series);
     }
     if (!saved) {
         std::optional<SampledVote> decided;
         CandidateSeries alone(files, prefix, base, {result.operation});
         composeInNativeSize(request, decoder, alone, decided, false, progress);
-        saved = alone.commit(result.operation);
+        saved = finish(alone);
     }
-    result.saved = std::move(*saved);
+    result.saved = std::move(saved).value();
 }
 
 }  // namespace
