@@ -73,11 +73,14 @@ struct MakeResult {
 std::int64_t usedFrameCount(const MakeRequest& request);
 
 // The whole road: frames, background, strobe series and saved pictures, straight from the clip:
-// only the frames the range uses are decoded, and nothing but the saved pictures is written. The
-// window size gives the very pictures the windows' road (extraction, strobe build, save) saves;
-// the native size composes the clip's own frames. The pictures are saved all or none: a road
-// that fails or is stopped leaves none, and the files they would have replaced as they were.
-// Progress hears every phase and may stop the road between two frames.
+// only the frames the range uses are decoded, once, and nothing but the saved pictures is written
+// (a road that chooses its operation writes the other candidate's pending pictures too, and
+// throws them away; on a disk too full for both it may read the range a second time). The window
+// size gives the very pictures the windows' road (extraction, strobe build, save) saves; the
+// native size composes the clip's own frames. The pictures are saved all or none: a road that
+// fails or is stopped leaves none, and the files they would have replaced as they were. Progress
+// hears every phase and may stop the road between two frames; a second reading of the range
+// reports its frames from the first again.
 MakeResult makeStrobe(const MakeRequest& request, const Progress& progress = {});
 
 }  // namespace strobo::stages
