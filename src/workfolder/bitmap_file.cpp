@@ -1,7 +1,6 @@
 #include "workfolder/bitmap_file.h"
 
 #include <algorithm>
-#include <bit>
 #include <cstring>
 
 namespace strobo::workfolder {
@@ -51,12 +50,6 @@ std::optional<std::uint64_t> dataSize(const BitmapHeader& header) {
     return size;
 }
 
-// A packed colour's bytes in the file's order (blue, green, red) in the low three bytes of a
-// little-endian word; bits 24-31 of the colour are dropped.
-std::uint32_t blueGreenRed(std::uint32_t colour) {
-    return ((colour >> 16) & 0xFFu) | (colour & 0xFF00u) | ((colour & 0xFFu) << 16);
-}
-
 }  // namespace
 
 std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture) {
@@ -88,19 +81,7 @@ void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t
         const auto* src =
             reinterpret_cast<const std::uint32_t*>(picture.row(picture.height - 1 - y));
         std::uint8_t* dst = data + stride * static_cast<std::size_t>(y);
-        int x = 0;
-        // Four pixels at a time as three words: a series writes hundreds of these pictures.
-        for (; std::endian::native == std::endian::little && x + 4 <= picture.width;
-             x += 4, dst += 12) {
-            const std::uint32_t a = blueGreenRed(src[x]);
-            const std::uint32_t b = blueGreenRed(src[x + 1]);
-            const std::uint32_t c = blueGreenRed(src[x + 2]);
-            const std::uint32_t d = blueGreenRed(src[x + 3]);
-            const std::uint32_t words[3] = {a | (b << 24), (b >> 8) | (c << 16),
-                                            (c >> 16) | (d << 8)};
-            std::memcpy(dst, words, sizeof words);
-        }
-        for (; x < picture.width; ++x, dst += 3) {
+        for (int x = 0; x < picture.width; ++x, dst += 3) {
             const std::uint32_t p = src[x];
             dst[0] = static_cast<std::uint8_t>(p >> 16);
             dst[1] = static_cast<std::uint8_t>(p >> 8);
