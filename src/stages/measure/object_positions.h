@@ -41,6 +41,7 @@ class ObjectFinder {
 
   private:
     engine::PackedImage m_background;
+    mutable std::vector<std::uint32_t> m_channels;
     mutable std::vector<std::uint8_t> m_difference;
     mutable std::vector<std::uint16_t> m_blocks;
     mutable std::vector<std::uint16_t> m_rows;
