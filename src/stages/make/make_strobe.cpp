@@ -93,6 +93,17 @@ ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureAre
     };
 }
 
+// A frame the window road composes. When the caller hears the frames used, it hears this one at
+// the clip's full size, converted from the same decoded picture.
+engine::PackedImage windowFrameUsed(const MakeRequest& request, media::VideoDecoder& decoder,
+                                    std::int64_t index) {
+    if (!request.frameUsed) return decodeStageFrame(decoder, index);
+    engine::PackedImage fullSize;
+    engine::PackedImage frame = decodeStageFrame(decoder, index, fullSize);
+    request.frameUsed(index, decoder.frameTime(index), fullSize);
+    return frame;
+}
+
 engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progress& progress) {
     media::VideoDecoder decoder = openClip(request);
     const std::vector<std::int64_t> samples = evenlySpacedIndexes(
@@ -123,7 +134,9 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
         base = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);
     }
 
-    media::VideoDecoder decoder = openClip(request, playerDecoderOptions());
+    media::DecoderOptions options = playerDecoderOptions();
+    options.fullSizeToo = static_cast<bool>(request.frameUsed);
+    media::VideoDecoder decoder = openClip(request, std::move(options));
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
     const PictureArea videoArea =
@@ -157,7 +170,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     const std::int64_t used = usedFrameCount(request);
     for (std::int64_t j = 0; j < used; ++j) {
         const std::int64_t n = request.first + 1 + j * request.every;
-        worker.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, result.frameCount)));
+        worker.add(windowFrameUsed(request, decoder, clipIndexOfFrameFile(n, result.frameCount)));
         reportOrStop(progress, Phase::Make, j + 1, used);
     }
     worker.finish();

@@ -271,14 +271,6 @@ std::vector<std::int64_t> clipFramesOfFrameFiles(const std::vector<std::int64_t>
     return frames;
 }
 
-std::vector<std::int64_t> frameFilesOfRange(std::int64_t first, std::int64_t last,
-                                            std::int64_t every) {
-    std::vector<std::int64_t> files;
-    if (every < 1) return files;
-    for (std::int64_t n = first + 1; n <= last + 1; n += every) files.push_back(n);
-    return files;
-}
-
 std::optional<engine::PackedImage> positionsBackground(const std::string& clip,
                                                        const std::string& file,
                                                        const Progress& progress) {

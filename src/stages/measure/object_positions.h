@@ -86,11 +86,6 @@ PositionsResult measurePositions(const PositionsRequest& request, const Progress
 std::vector<std::int64_t> clipFramesOfFrameFiles(const std::vector<std::int64_t>& frameFiles,
                                                  std::int64_t frameCount);
 
-// The frame files a range of contact-sheet numbers first..last uses with every K-th taken:
-// first+1, first+1+K, ... up to last+1.
-std::vector<std::int64_t> frameFilesOfRange(std::int64_t first, std::int64_t last,
-                                            std::int64_t every);
-
 // The background positions are measured against: the picture file scaled to the clip's size,
 // or, for an empty name, the per-channel median of frames sampled over the whole clip at its
 // full size. nullopt when progress (Phase::Median) asked to stop. Throws
