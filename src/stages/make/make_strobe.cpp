@@ -100,7 +100,7 @@ engine::PackedImage windowFrameUsed(const MakeRequest& request, media::VideoDeco
     if (!request.frameUsed) return decodeStageFrame(decoder, index);
     engine::PackedImage fullSize;
     engine::PackedImage frame = decodeStageFrame(decoder, index, fullSize);
-    request.frameUsed(index, decoder.frameTime(index), fullSize);
+    request.frameUsed(index, decoder.frameTime(index), std::move(fullSize));
     return frame;
 }
 

@@ -51,8 +51,7 @@ struct MakeRequest {
     // Hears every frame used, at the clip's full size (upright, as a decoder without a box gives
     // it) with its time, so that the object can be found in the frames the road decodes anyway.
     // The window road converts each frame used at that size as well, beside the one it composes.
-    std::function<void(std::int64_t clipFrame, double time, const engine::PackedImage& frame)>
-        frameUsed;
+    std::function<void(std::int64_t clipFrame, double time, engine::PackedImage frame)> frameUsed;
 };
 
 struct MakeResult {

@@ -87,15 +87,16 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
                 finder.emplace(composedOnto);
             };
         }
-        road.frameUsed = [&](std::int64_t frame, double time, const engine::PackedImage& picture) {
+        road.frameUsed = [&](std::int64_t frame, double time, engine::PackedImage picture) {
             ObjectPosition position;
             position.image = static_cast<int>(result.positions.size()) + 1;
             position.frame = frame;
             position.time = time;
             settle();
             result.positions.push_back(position);
-            search = std::async(std::launch::async,
-                                [&finder, copy = picture] { return finder->find(copy); });
+            search = std::async(std::launch::async, [&finder, picture = std::move(picture)] {
+                return finder->find(picture);
+            });
         };
     }
 
