@@ -1,6 +1,6 @@
 // What the table of positions costs: `make` with and without --csv on the same clip, on both
-// roads. The native road finds the object in the frames it decodes anyway; the window road
-// decodes the frames used a second time at full size. Against a black background the object is
+// roads. Both find the object in the frames they decode anyway, the window road converting each
+// frame used at the clip's full size beside its own. Against a black background the object is
 // found against the clip's median, which takes frames sampled over the whole clip; with
 // --background median the road's own median serves.
 #include <benchmark/benchmark.h>

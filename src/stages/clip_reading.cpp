@@ -50,4 +50,13 @@ engine::PackedImage decodeStageFrame(media::VideoDecoder& decoder, std::int64_t 
     }
 }
 
+engine::PackedImage decodeStageFrame(media::VideoDecoder& decoder, std::int64_t index,
+                                     engine::PackedImage& fullSize) {
+    try {
+        return decoder.frame(index, fullSize);
+    } catch (const media::MediaError& error) {
+        failOrStop(error, decoder.path());
+    }
+}
+
 }  // namespace strobo::stages

@@ -24,5 +24,9 @@ workfolder::media::VideoDecoder openStageClip(const std::string& clip,
 
 // The frame at index, with the media layer's failures and stops turned as above.
 engine::PackedImage decodeStageFrame(workfolder::media::VideoDecoder& decoder, std::int64_t index);
+// The same, and the frame at the clip's full size in `fullSize` (a decoder opened with
+// DecoderOptions::fullSizeToo).
+engine::PackedImage decodeStageFrame(workfolder::media::VideoDecoder& decoder, std::int64_t index,
+                                     engine::PackedImage& fullSize);
 
 }  // namespace strobo::stages

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <random>
 #include <string>
 
 #include "stages/make/make_strobe.h"
@@ -62,6 +64,45 @@ TEST(MedianBackgroundTest, EachChannelTakesItsMiddleValue) {
     even.add(PackedImage(1, 1, engine::packColor(10, 10, 10)));
     even.add(PackedImage(1, 1, engine::packColor(20, 20, 20)));
     EXPECT_EQ(even.median().at(0, 0), engine::packColor(10, 10, 10));
+}
+
+// Odd and even counts, ties and the full range, sizes that end part-way through the pieces the
+// median is worked out in, and more samples than byte counters hold.
+TEST(MedianBackgroundTest, EqualsSortingOnRandomSamples) {
+    std::mt19937 random(7);
+    for (const int count : {1, 2, 3, 22, 23, 64, 255, 256}) {
+        for (const int spread : {4, 256}) {
+            SCOPED_TRACE(std::to_string(count) + " samples of " + std::to_string(spread));
+            const int width = 37;
+            const int height = 11;
+            MedianAccumulator median(width, height, count);
+            std::vector<PackedImage> frames;
+            for (int k = 0; k < count; ++k) {
+                PackedImage frame(width, height);
+                for (auto& pixel : frame.pixels) {
+                    pixel = engine::packColor(static_cast<int>(random() % spread),
+                                              static_cast<int>(random() % spread),
+                                              static_cast<int>(random() % spread));
+                }
+                median.add(frame);
+                frames.push_back(std::move(frame));
+            }
+            const PackedImage result = median.median();
+            std::vector<int> values(static_cast<std::size_t>(count));
+            for (std::size_t p = 0; p < result.pixels.size(); ++p) {
+                for (int shift = 0; shift < 24; shift += 8) {
+                    for (int k = 0; k < count; ++k) {
+                        values[static_cast<std::size_t>(k)] =
+                            (frames[static_cast<std::size_t>(k)].pixels[p] >> shift) & 0xFF;
+                    }
+                    const auto middle = values.begin() + (count - 1) / 2;
+                    std::nth_element(values.begin(), middle, values.end());
+                    ASSERT_EQ((result.pixels[p] >> shift) & 0xFF, *middle) << p << " " << shift;
+                }
+                ASSERT_EQ(result.pixels[p] >> 24, 0) << p;
+            }
+        }
+    }
 }
 
 // A failure on the worker's thread is never lost: the caller receives it, and nothing handed

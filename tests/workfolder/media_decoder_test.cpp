@@ -406,6 +406,42 @@ TEST(VideoDecoderTest, StoredRotationsAndFlipsComeOutUpright) {
                                   "-autorotate 0");
 }
 
+// The full-size frames are those of a decoder without a box, whichever way the reading goes:
+// forward (the next frame converted ahead), with and without them in turn, back and again.
+TEST(VideoDecoderTest, FullSizeTooGivesTheFramesOfADecoderWithoutABox) {
+    TempFolder folder;
+    const auto plain = folder.file("plain.mp4");
+    const auto turned = folder.file("turned.mp4");
+    ASSERT_TRUE(runFfmpeg("-f lavfi -i testsrc2=size=64x48:rate=10 -frames:v 16 -c:v libx264 " +
+                          shellWord(plain)));
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(plain) + " -c copy -metadata:s:v:0 rotate=90 " +
+                          shellWord(turned)));
+    VideoDecoder unboxed(turned);
+    DecoderOptions fitted;
+    fitted.maxWidth = 640;
+    fitted.maxHeight = 480;
+    fitted.enlargeToFit = true;
+    VideoDecoder boxed(turned, fitted);
+    fitted.fullSizeToo = true;
+    VideoDecoder both(turned, fitted);
+    engine::PackedImage fullSize;
+    EXPECT_THROW(boxed.frame(0, fullSize), std::logic_error);
+    const auto expectBoth = [&](std::int64_t index) {
+        SCOPED_TRACE(index);
+        EXPECT_EQ(both.frame(index, fullSize), boxed.frame(index));
+        EXPECT_EQ(fullSize, unboxed.frame(index));
+    };
+    for (int i = 0; i < 6; ++i) expectBoth(i);
+    EXPECT_EQ(both.frame(6), boxed.frame(6));
+    for (const int i : {7, 8, 3, 3, 15}) expectBoth(i);
+
+    DecoderOptions plainSize;
+    plainSize.fullSizeToo = true;
+    VideoDecoder same(turned, plainSize);
+    EXPECT_EQ(same.frame(2, fullSize), unboxed.frame(2));
+    EXPECT_EQ(fullSize, unboxed.frame(2));
+}
+
 // Every damaged or foreign input ends in a MediaError of its kind whose message names the file
 // in Japanese first, or in a shorter clip whose frames all decode, quickly.
 class BadInputTest : public ::testing::Test {

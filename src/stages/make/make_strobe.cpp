@@ -96,6 +96,17 @@ ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureAre
     };
 }
 
+// A frame the window road composes. When the caller hears the frames used, it hears this one at
+// the clip's full size, converted from the same decoded picture.
+engine::PackedImage windowFrameUsed(const MakeRequest& request, media::VideoDecoder& decoder,
+                                    std::int64_t index) {
+    if (!request.frameUsed) return decodeStageFrame(decoder, index);
+    engine::PackedImage fullSize;
+    engine::PackedImage frame = decodeStageFrame(decoder, index, fullSize);
+    request.frameUsed(index, decoder.frameTime(index), std::move(fullSize));
+    return frame;
+}
+
 engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progress& progress) {
     media::VideoDecoder decoder = openClip(request);
     const std::vector<std::int64_t> samples = evenlySpacedIndexes(
@@ -249,10 +260,11 @@ void settleOperation(const MakeRequest& request, const std::optional<SampledVote
     result.tone = vote->vote().tone();
 }
 
-// One pass of the windows' road over the range's frames into the series.
+// One pass of the windows' road over the range's frames into the series; the request's hook
+// hears the frames only when `tell` is set.
 void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decoder,
                          const PictureArea& videoArea, CandidateSeries& series,
-                         std::optional<SampledVote>& vote, const Progress& progress) {
+                         std::optional<SampledVote>& vote, bool tell, const Progress& progress) {
     std::int64_t shrunkCount = 0;
     // Painting, shrinking and composing run beside the decoder, and writing beside them.
     WorkerThread worker([&](engine::PackedImage frame) {
@@ -266,7 +278,9 @@ void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decode
     const std::int64_t used = usedFrameCount(request);
     for (std::int64_t j = 0; j < used; ++j) {
         const std::int64_t n = request.first + 1 + j * request.every;
-        worker.add(decodeStageFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount())));
+        const std::int64_t index = clipIndexOfFrameFile(n, decoder.frameCount());
+        worker.add(tell ? windowFrameUsed(request, decoder, index)
+                        : decodeStageFrame(decoder, index));
         reportOrStop(progress, Phase::Make, j + 1, used);
     }
     worker.finish();
@@ -288,7 +302,9 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
         base = engine::PackedImage(kStrobeWidth, kStrobeHeight, 0);
     }
 
-    media::VideoDecoder decoder = openClip(request, playerDecoderOptions());
+    media::DecoderOptions options = playerDecoderOptions();
+    options.fullSizeToo = static_cast<bool>(request.frameUsed);
+    media::VideoDecoder decoder = openClip(request, std::move(options));
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
     const PictureArea videoArea =
@@ -304,7 +320,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     std::optional<SampledVote> vote;
     if (request.chooseOperation) vote.emplace(base, usedFrameCount(request));
     CandidateSeries series(files, prefix, base, firstPassOperations(request, vote));
-    composeInWindowSize(request, decoder, videoArea, series, vote, progress);
+    composeInWindowSize(request, decoder, videoArea, series, vote, true, progress);
     settleOperation(request, vote, result);
     if (auto saved = series.commit(result.operation)) {
         result.saved = std::move(*saved);
@@ -312,7 +328,7 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
     }
     std::optional<SampledVote> decided;
     CandidateSeries alone(files, prefix, base, {result.operation});
-    composeInWindowSize(request, decoder, videoArea, alone, decided, progress);
+    composeInWindowSize(request, decoder, videoArea, alone, decided, false, progress);
     result.saved = alone.commit(result.operation).value();
 }
 

@@ -46,12 +46,12 @@ struct MakeRequest {
     std::function<bool()> stopRequested;
     // Native size only: when set, just the last picture is written, to this very path.
     std::string finalPicture;
-    // Native size only: hears the background the pictures are composed onto, then every frame
-    // used, at the clip's full size with its time, so that the object can be found in the frames
-    // the road decodes anyway.
+    // Native size only: hears the background the pictures are composed onto.
     std::function<void(const engine::PackedImage& background)> backgroundUsed;
-    std::function<void(std::int64_t clipFrame, double time, const engine::PackedImage& frame)>
-        frameUsed;
+    // Hears every frame used, at the clip's full size (upright, as a decoder without a box gives
+    // it) with its time, so that the object can be found in the frames the road decodes anyway.
+    // The window road converts each frame used at that size as well, beside the one it composes.
+    std::function<void(std::int64_t clipFrame, double time, engine::PackedImage frame)> frameUsed;
 };
 
 struct MakeResult {

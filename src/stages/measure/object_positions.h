@@ -41,6 +41,7 @@ class ObjectFinder {
 
   private:
     engine::PackedImage m_background;
+    mutable std::vector<std::uint32_t> m_channels;
     mutable std::vector<std::uint8_t> m_difference;
     mutable std::vector<std::uint16_t> m_blocks;
     mutable std::vector<std::uint16_t> m_rows;
@@ -84,11 +85,6 @@ PositionsResult measurePositions(const PositionsRequest& request, const Progress
 // (from 0), the last frame standing in for the position one past it.
 std::vector<std::int64_t> clipFramesOfFrameFiles(const std::vector<std::int64_t>& frameFiles,
                                                  std::int64_t frameCount);
-
-// The frame files a range of contact-sheet numbers first..last uses with every K-th taken:
-// first+1, first+1+K, ... up to last+1.
-std::vector<std::int64_t> frameFilesOfRange(std::int64_t first, std::int64_t last,
-                                            std::int64_t every);
 
 // The background positions are measured against: the picture file scaled to the clip's size,
 // or, for an empty name, the per-channel median of frames sampled over the whole clip at its

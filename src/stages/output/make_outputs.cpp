@@ -73,29 +73,30 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
     const auto settle = [&] {
         if (search.valid()) result.positions.back().object = search.get();
     };
-    int clipWidth = 0;
-    int clipHeight = 0;
-    if (wantPositions && native) {
-        // Black is no picture of the scene: the object is then found against the clip's median.
-        std::optional<engine::PackedImage> ownBackground;
-        if (request.background == BackgroundKind::Black) {
-            ownBackground = positionsBackground(request.clip, {}, progress);
-            if (!ownBackground) throw StopRequested{};
+    if (wantPositions) {
+        // Black is no picture of the scene, and a background file of the window road is a
+        // picture of the 400 x 300 strobe picture, not of the clip: the object is then found
+        // against the clip's median.
+        if (!native || request.background == BackgroundKind::Black) {
+            std::optional<engine::PackedImage> median =
+                positionsBackground(request.clip, {}, progress);
+            if (!median) throw StopRequested{};
+            finder.emplace(std::move(*median));
+        } else {
+            road.backgroundUsed = [&](const engine::PackedImage& composedOnto) {
+                finder.emplace(composedOnto);
+            };
         }
-        road.backgroundUsed = [&, ownBackground](const engine::PackedImage& composedOnto) {
-            finder.emplace(ownBackground ? *ownBackground : composedOnto);
-            clipWidth = finder->background().width;
-            clipHeight = finder->background().height;
-        };
-        road.frameUsed = [&](std::int64_t frame, double time, const engine::PackedImage& picture) {
+        road.frameUsed = [&](std::int64_t frame, double time, engine::PackedImage picture) {
             ObjectPosition position;
             position.image = static_cast<int>(result.positions.size()) + 1;
             position.frame = frame;
             position.time = time;
             settle();
             result.positions.push_back(position);
-            search = std::async(std::launch::async,
-                                [&finder, copy = picture] { return finder->find(copy); });
+            search = std::async(std::launch::async, [&finder, picture = std::move(picture)] {
+                return finder->find(picture);
+            });
         };
     }
 
@@ -111,22 +112,10 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
     if (result.made.stopped) throw StopRequested{};
     if (result.made.failure) throw wf::FailureError(*result.made.failure);
 
-    if (wantPositions && !native) {
-        PositionsRequest measure;
-        measure.clip = request.clip;
-        measure.frames = clipFramesOfFrameFiles(
-            frameFilesOfRange(request.first, request.last, request.every), result.made.frameCount);
-        // A background file of the window road is a picture of the 400 x 300 strobe picture,
-        // not of the clip: the object is found against the clip's median.
-        PositionsResult measured = measurePositions(measure, progress);
-        if (measured.stopped) throw StopRequested{};
-        if (measured.failure) throw wf::FailureError(*measured.failure);
-        result.positions = std::move(measured.positions);
-        clipWidth = measured.clipWidth;
-        clipHeight = measured.clipHeight;
-    }
-
     if (rewrite) {
+        // The clip as shown, which the positions are in.
+        const int clipWidth = finder ? finder->background().width : 0;
+        const int clipHeight = finder ? finder->background().height : 0;
         const std::vector<std::string> targets =
             finalNames(request.output, result.made.saved.size());
         const PictureMapping mapping =

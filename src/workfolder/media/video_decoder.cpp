@@ -356,8 +356,12 @@ class PictureConverter {
 // over at most two before it takes one, so memory stays at a few pictures.
 class ConversionThread {
   public:
-    explicit ConversionThread(PictureConverter converter)
-        : m_converter(std::move(converter)), m_thread([this] { run(); }) {}
+    // `fullSize`, when given, converts the pictures asked for at the display size as well;
+    // without it those are the ones `converter` gives, already at that size.
+    ConversionThread(PictureConverter converter, std::optional<PictureConverter> fullSize)
+        : m_converter(std::move(converter)),
+          m_fullSize(std::move(fullSize)),
+          m_thread([this] { run(); }) {}
     ~ConversionThread() {
         {
             std::lock_guard lock(m_mutex);
@@ -369,17 +373,18 @@ class ConversionThread {
     ConversionThread(const ConversionThread&) = delete;
     ConversionThread& operator=(const ConversionThread&) = delete;
 
-    void submit(std::int64_t index, FramePtr picture) {
+    void submit(std::int64_t index, FramePtr picture, bool withFullSize) {
         {
             std::lock_guard lock(m_mutex);
-            m_jobs.push_back(Job{index, std::move(picture), {}, nullptr, false});
+            m_jobs.push_back(Job{index, std::move(picture), withFullSize, {}, {}, nullptr, false});
         }
         m_changed.notify_all();
     }
 
     // Waits for the picture handed over as `index` and gives it, or throws what converting
-    // it threw.
-    engine::PackedImage take(std::int64_t index) {
+    // it threw; with `fullSize` given, the picture at the display size too (when the job was
+    // handed over with it).
+    engine::PackedImage take(std::int64_t index, engine::PackedImage* fullSize = nullptr) {
         std::unique_lock lock(m_mutex);
         for (;;) {
             const auto job = find(index);
@@ -389,6 +394,7 @@ class ConversionThread {
                 m_jobs.erase(job);
                 lock.unlock();
                 if (taken.failure) std::rethrow_exception(taken.failure);
+                if (fullSize != nullptr) *fullSize = std::move(taken.fullSizeResult);
                 return std::move(taken.result);
             }
             m_changed.wait(lock);
@@ -410,7 +416,9 @@ class ConversionThread {
     struct Job {
         std::int64_t index;
         FramePtr picture;
+        bool withFullSize;
         engine::PackedImage result;
+        engine::PackedImage fullSizeResult;
         std::exception_ptr failure;
         bool done;
     };
@@ -444,6 +452,11 @@ class ConversionThread {
             lock.unlock();
             try {
                 next->result = m_converter.convert(*next->picture, next->index);
+                if (next->withFullSize) {
+                    next->fullSizeResult = m_fullSize
+                                               ? m_fullSize->convert(*next->picture, next->index)
+                                               : next->result;
+                }
             } catch (...) {
                 next->failure = std::current_exception();
             }
@@ -460,6 +473,7 @@ class ConversionThread {
     }
 
     PictureConverter m_converter;
+    std::optional<PictureConverter> m_fullSize;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     // A list, so that the job under conversion stays in place while others come and go.
@@ -474,6 +488,8 @@ class ConversionThread {
 struct DecodedPicture {
     std::int64_t index = -1;
     FramePtr picture;
+    // Its conversion was asked for at the display size as well.
+    bool withFullSize = false;
 };
 
 FramePtr referenceTo(const AVFrame& picture) {
@@ -1008,11 +1024,11 @@ struct VideoDecoder::State {
         }
     }
 
-    engine::PackedImage frameAt(std::int64_t index) {
+    engine::PackedImage frameAt(std::int64_t index, engine::PackedImage* fullSize) {
         if (index < 0 || index >= frameCount) throw outOfRange(index);
         Operation operation(*this);
         try {
-            return deliver(index);
+            return deliver(index, fullSize);
         } catch (const MediaError& e) {
             // Stopped part-way, the reader may sit anywhere in the file; the next call starts
             // from a fresh one.
@@ -1026,8 +1042,12 @@ struct VideoDecoder::State {
 
     // While one picture is converted on the conversion thread, the next one is decoded here:
     // reading forward, each call hands the following frame over before it waits for its own.
-    engine::PackedImage deliver(std::int64_t index) {
+    // The frame read ahead is converted at the display size too when this one is, as the next
+    // request most likely asks the same; when it does not, that conversion is dropped or made
+    // afresh.
+    engine::PackedImage deliver(std::int64_t index, engine::PackedImage* fullSize) {
         const bool forward = index == lastRequested + 1;
+        const bool withFullSize = fullSize != nullptr;
         lastRequested = index;
         ConversionThread& conversions = conversion();
         if (aheadFailure && aheadFailureIndex == index) {
@@ -1036,11 +1056,15 @@ struct VideoDecoder::State {
         }
         aheadFailure = nullptr;
         aheadFailureIndex = -1;
-        if (index == ahead.index) {
+        if (index == ahead.index && (ahead.withFullSize || !withFullSize)) {
             kept = std::move(ahead);
             ahead = {};
         } else {
-            if (index != kept.index) {
+            if (index == ahead.index) {
+                conversions.forget(ahead.index);
+                kept = std::move(ahead);
+                ahead = {};
+            } else if (index != kept.index) {
                 if (ahead.index >= 0) {
                     conversions.forget(ahead.index);
                     ahead = {};
@@ -1049,15 +1073,18 @@ struct VideoDecoder::State {
                 seekTo(index);
                 kept = {index, referenceTo(*frame)};
             }
-            conversions.submit(index, referenceTo(*kept.picture));
+            kept.withFullSize = withFullSize;
+            conversions.submit(index, referenceTo(*kept.picture), withFullSize);
         }
-        if (forward && ahead.index < 0 && index + 1 < frameCount) decodeAhead(index + 1);
-        return conversions.take(index);
+        if (forward && ahead.index < 0 && index + 1 < frameCount) {
+            decodeAhead(index + 1, withFullSize);
+        }
+        return conversions.take(index, fullSize);
     }
 
     // A frame the reader cannot give now is reported when it is asked for, as it would have
     // been without reading ahead; a stop or a timeout ends the call under way.
-    void decodeAhead(std::int64_t index) {
+    void decodeAhead(std::int64_t index, bool withFullSize) {
         try {
             seekTo(index);
         } catch (const MediaError& e) {
@@ -1068,14 +1095,25 @@ struct VideoDecoder::State {
             aheadFailureIndex = index;
             return;
         }
-        ahead = {index, referenceTo(*frame)};
-        conversion().submit(index, referenceTo(*frame));
+        ahead = {index, referenceTo(*frame), withFullSize};
+        conversion().submit(index, referenceTo(*frame), withFullSize);
     }
 
     ConversionThread& conversion() {
         if (!conversions) {
-            conversions = std::make_unique<ConversionThread>(PictureConverter(
-                path, orientation, scaledWidth, scaledHeight, outputWidth, outputHeight));
+            // The display size as a decoder without a box gets it: the picture fitted into no
+            // box, before the turn.
+            std::optional<PictureConverter> fullSize;
+            if (options.fullSizeToo &&
+                (outputWidth != displayWidth || outputHeight != displayHeight)) {
+                const bool swaps = orientation.swapsAxes();
+                fullSize.emplace(path, orientation, swaps ? displayHeight : displayWidth,
+                                 swaps ? displayWidth : displayHeight, displayWidth, displayHeight);
+            }
+            conversions = std::make_unique<ConversionThread>(
+                PictureConverter(path, orientation, scaledWidth, scaledHeight, outputWidth,
+                                 outputHeight),
+                std::move(fullSize));
         }
         return *conversions;
     }
@@ -1189,7 +1227,14 @@ std::int64_t VideoDecoder::seekCount() const {
 }
 
 engine::PackedImage VideoDecoder::frame(std::int64_t index) {
-    return m_state->frameAt(index);
+    return m_state->frameAt(index, nullptr);
+}
+
+engine::PackedImage VideoDecoder::frame(std::int64_t index, engine::PackedImage& fullSize) {
+    if (!m_state->options.fullSizeToo) {
+        throw std::logic_error("full-size frames not asked for when the decoder was opened");
+    }
+    return m_state->frameAt(index, &fullSize);
 }
 
 }  // namespace strobo::workfolder::media

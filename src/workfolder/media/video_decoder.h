@@ -29,6 +29,9 @@ struct DecoderOptions {
     int threads = 0;
     // With a box given, frames smaller than it are enlarged to fit it as well.
     bool enlargeToFit = false;
+    // frame(index, fullSize) may also hand out each frame at the display size, converted as a
+    // decoder opened without a box converts it, from the same decoded picture.
+    bool fullSizeToo = false;
     // Each open (with its scan) and each frame() fails with MediaErrorKind::TimedOut when it
     // takes longer; the scan of a long file counts from the last new part of the file read.
     std::chrono::milliseconds timeLimit = kDefaultMediaTimeLimit;
@@ -99,6 +102,10 @@ class VideoDecoder {
     // MediaError when the file cannot be decoded there, the time limit passes or a stop is
     // requested.
     engine::PackedImage frame(std::int64_t index);
+    // The same, and in `fullSize` the frame as a decoder opened without a box gives it; the
+    // conversion runs beside the other on the decoder's own thread. Throws std::logic_error when
+    // the options did not ask for fullSizeToo.
+    engine::PackedImage frame(std::int64_t index, engine::PackedImage& fullSize);
 
   private:
     struct State;
