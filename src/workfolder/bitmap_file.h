@@ -18,6 +18,10 @@ namespace strobo::workfolder {
 std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture);
 // The same into a buffer the caller keeps from one picture to the next.
 void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out);
+// One row of pixels as the bitmap stores it: blue, green, red bytes, no padding. The second is
+// the plain form, which the first must match byte for byte.
+void encodeBitmapRow24(const engine::PackedColor* row, std::uint8_t* out, int width);
+void encodeBitmapRow24Plain(const engine::PackedColor* row, std::uint8_t* out, int width);
 
 // What a Windows bitmap's headers declare.
 struct BitmapHeader {
