@@ -61,9 +61,12 @@ std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture) {
     return out;
 }
 
-void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out) {
-    const std::size_t stride = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~std::size_t{3};
-    const std::size_t dataSize = stride * static_cast<std::size_t>(picture.height);
+std::size_t bitmapRowStride24(int width) {
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+}
+
+std::uint8_t* startBitmap24(int width, int height, std::vector<std::uint8_t>& out) {
+    const std::size_t dataSize = bitmapRowStride24(width) * static_cast<std::size_t>(height);
     out.resize(kFileHeader + kInfoHeader + dataSize);
     std::fill_n(out.begin(), kFileHeader + kInfoHeader, std::uint8_t{0});
     std::uint8_t* h = out.data();
@@ -72,14 +75,19 @@ void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t
     put32(h + 2, static_cast<std::uint32_t>(out.size()));
     put32(h + 10, kFileHeader + kInfoHeader);
     put32(h + 14, kInfoHeader);
-    put32(h + 18, static_cast<std::uint32_t>(picture.width));
-    put32(h + 22, static_cast<std::uint32_t>(picture.height));
+    put32(h + 18, static_cast<std::uint32_t>(width));
+    put32(h + 22, static_cast<std::uint32_t>(height));
     put16(h + 26, 1);
     put16(h + 28, 24);
     put32(h + 34, static_cast<std::uint32_t>(dataSize));
     put32(h + 38, 3780);  // 96 dots per inch, in dots per metre
     put32(h + 42, 3780);
-    std::uint8_t* data = h + kFileHeader + kInfoHeader;
+    return h + kFileHeader + kInfoHeader;
+}
+
+void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out) {
+    const std::size_t stride = bitmapRowStride24(picture.width);
+    std::uint8_t* data = startBitmap24(picture.width, picture.height, out);
     for (int y = 0; y < picture.height; ++y) {
         std::uint8_t* dst = data + stride * static_cast<std::size_t>(y);
         encodeBitmapRow24(picture.row(picture.height - 1 - y), dst, picture.width);
