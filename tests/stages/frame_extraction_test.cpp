@@ -106,6 +106,29 @@ TEST(PlaybackBitmap, HoldsThePaintedPictureByteForByte) {
     }
 }
 
+TEST(PlaybackBitmap, AFrameFileWrittenLaterHoldsTheFrameCapturedThen) {
+    TempFolder folder;
+    const std::string clip = folder.file("clip.avi");
+    wf::media::testing::writeClip(clip, wf::media::testing::clipOptions(32, 24), 4);
+    HeadlessPlayback playback;
+    ASSERT_EQ(playback.sendMediaCommand(openCommand(clip)), 0);
+    ASSERT_EQ(playback.sendMediaCommand(windowCommand(playback.videoWindowHandle())), 0);
+    std::vector<engine::PackedImage> pictures;
+    std::vector<wf::BackgroundSaver::BitmapEncoder> frameFiles;
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_EQ(playback.sendMediaCommand(seekCommand(i)), 0);
+        pictures.push_back(playback.capturePlayback());
+        frameFiles.push_back(playback.captureFrameFile());
+    }
+    playback.sendMediaCommand(closeCommand());
+    for (std::size_t i = 0; i < frameFiles.size(); ++i) {
+        std::vector<std::uint8_t> bytes;
+        frameFiles[i](bytes);
+        EXPECT_EQ(bytes, wf::encodeBitmap24(pictures[i])) << i + 1;
+    }
+    EXPECT_NE(pictures[0], pictures[2]);
+}
+
 TEST_F(ExtractionLoopTest, ConversationRunsInOrderAndClosesOnlyWhenAsked) {
     FrameExtraction extraction(m_surface, m_files);
     const ExtractionResult report = extraction.run("/v/clip one.avi", prefix());

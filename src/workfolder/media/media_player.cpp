@@ -149,7 +149,11 @@ int MediaPlayer::show(Device& device, std::int64_t position) {
     }
     device.position = position;
     if (device.target != nullptr) {
-        device.target->showVideoFrame(device.current ? *device.current : kNoFrame);
+        if (device.current) {
+            device.target->showSharedVideoFrame(device.current);
+        } else {
+            device.target->showVideoFrame(kNoFrame);
+        }
     }
     return kMediaOk;
 }
