@@ -15,10 +15,18 @@ BackgroundSaver::~BackgroundSaver() {
 }
 
 void BackgroundSaver::save(engine::PackedImage picture, const std::string& path) {
+    handOver(Waiting{std::move(picture), {}, path});
+}
+
+void BackgroundSaver::saveBitmap(BitmapEncoder encode, const std::string& path) {
+    handOver(Waiting{{}, std::move(encode), path});
+}
+
+void BackgroundSaver::handOver(Waiting waiting) {
     std::unique_lock lock(m_mutex);
     m_changed.wait(lock, [this] { return m_queue.size() < m_depth || m_failed; });
     if (m_failed) throw FailureError(m_failure);
-    m_queue.emplace_back(std::move(picture), path);
+    m_queue.push_back(std::move(waiting));
     lock.unlock();
     m_changed.notify_all();
 }
@@ -39,7 +47,7 @@ void BackgroundSaver::run() {
     for (;;) {
         m_changed.wait(lock, [this] { return !m_queue.empty() || m_closing; });
         if (m_queue.empty()) return;
-        auto [picture, path] = std::move(m_queue.front());
+        Waiting waiting = std::move(m_queue.front());
         m_queue.pop_front();
         m_busy = true;
         lock.unlock();
@@ -47,7 +55,12 @@ void BackgroundSaver::run() {
         Failure failure;
         bool failed = false;
         try {
-            m_files.savePicture(picture, path);
+            if (waiting.encode) {
+                waiting.encode(m_bytes);
+                m_files.saveBitmap(m_bytes, waiting.path);
+            } else {
+                m_files.savePicture(waiting.picture, waiting.path);
+            }
         } catch (const std::exception& error) {
             failed = true;
             failure = failureOf(error);

@@ -4,10 +4,12 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <utility>
+#include <vector>
 
 #include "engine/packed_image.h"
 #include "workfolder/failure.h"
@@ -32,6 +34,10 @@ class BackgroundSaver {
     // Hands a copy of the picture over, waiting while `depth` pictures are queued. Throws the
     // FailureError of an earlier save as soon as one has failed.
     void save(engine::PackedImage picture, const std::string& path);
+    // Makes the file's bytes on the saver's thread: `encode` fills the buffer, reused from one
+    // file to the next, as startBitmap24 and its rows do. Otherwise as save().
+    using BitmapEncoder = std::function<void(std::vector<std::uint8_t>& bytes)>;
+    void saveBitmap(BitmapEncoder encode, const std::string& path);
     // Waits until every picture is written. Throws the FailureError of the first picture that
     // could not be written.
     void finish();
@@ -45,7 +51,16 @@ class BackgroundSaver {
     std::size_t m_depth;
     mutable std::mutex m_mutex;
     std::condition_variable m_changed;
-    std::deque<std::pair<engine::PackedImage, std::string>> m_queue;
+    // Each waiting file: the picture to save, or (when set) what makes its bytes.
+    struct Waiting {
+        engine::PackedImage picture;
+        BitmapEncoder encode;
+        std::string path;
+    };
+    void handOver(Waiting waiting);
+
+    std::deque<Waiting> m_queue;
+    std::vector<std::uint8_t> m_bytes;  // the saver thread's
     bool m_closing = false;
     bool m_busy = false;
     bool m_failed = false;

@@ -1,7 +1,10 @@
 #include "workfolder/bitmap_file.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
+
+#include "engine/function_clones.h"
 
 namespace strobo::workfolder {
 
@@ -58,9 +61,12 @@ std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture) {
     return out;
 }
 
-void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out) {
-    const std::size_t stride = (static_cast<std::size_t>(picture.width) * 3 + 3) & ~std::size_t{3};
-    const std::size_t dataSize = stride * static_cast<std::size_t>(picture.height);
+std::size_t bitmapRowStride24(int width) {
+    return (static_cast<std::size_t>(width) * 3 + 3) & ~std::size_t{3};
+}
+
+std::uint8_t* startBitmap24(int width, int height, std::vector<std::uint8_t>& out) {
+    const std::size_t dataSize = bitmapRowStride24(width) * static_cast<std::size_t>(height);
     out.resize(kFileHeader + kInfoHeader + dataSize);
     std::fill_n(out.begin(), kFileHeader + kInfoHeader, std::uint8_t{0});
     std::uint8_t* h = out.data();
@@ -69,27 +75,56 @@ void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t
     put32(h + 2, static_cast<std::uint32_t>(out.size()));
     put32(h + 10, kFileHeader + kInfoHeader);
     put32(h + 14, kInfoHeader);
-    put32(h + 18, static_cast<std::uint32_t>(picture.width));
-    put32(h + 22, static_cast<std::uint32_t>(picture.height));
+    put32(h + 18, static_cast<std::uint32_t>(width));
+    put32(h + 22, static_cast<std::uint32_t>(height));
     put16(h + 26, 1);
     put16(h + 28, 24);
     put32(h + 34, static_cast<std::uint32_t>(dataSize));
     put32(h + 38, 3780);  // 96 dots per inch, in dots per metre
     put32(h + 42, 3780);
-    std::uint8_t* data = h + kFileHeader + kInfoHeader;
+    return h + kFileHeader + kInfoHeader;
+}
+
+void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out) {
+    const std::size_t stride = bitmapRowStride24(picture.width);
+    std::uint8_t* data = startBitmap24(picture.width, picture.height, out);
     for (int y = 0; y < picture.height; ++y) {
-        const auto* src =
-            reinterpret_cast<const std::uint32_t*>(picture.row(picture.height - 1 - y));
         std::uint8_t* dst = data + stride * static_cast<std::size_t>(y);
-        for (int x = 0; x < picture.width; ++x, dst += 3) {
-            const std::uint32_t p = src[x];
-            dst[0] = static_cast<std::uint8_t>(p >> 16);
-            dst[1] = static_cast<std::uint8_t>(p >> 8);
-            dst[2] = static_cast<std::uint8_t>(p);
-        }
+        encodeBitmapRow24(picture.row(picture.height - 1 - y), dst, picture.width);
         // The buffer is reused: padding must not carry bytes of an earlier picture.
-        std::fill(dst, data + stride * static_cast<std::size_t>(y + 1), std::uint8_t{0});
+        std::fill(dst + static_cast<std::size_t>(picture.width) * 3,
+                  data + stride * static_cast<std::size_t>(y + 1), std::uint8_t{0});
     }
+}
+
+void encodeBitmapRow24Plain(const engine::PackedColor* row, std::uint8_t* out, int width) {
+    for (int x = 0; x < width; ++x, out += 3) {
+        const auto p = static_cast<std::uint32_t>(row[x]);
+        out[0] = static_cast<std::uint8_t>(p >> 16);
+        out[1] = static_cast<std::uint8_t>(p >> 8);
+        out[2] = static_cast<std::uint8_t>(p);
+    }
+}
+
+// Every frame file goes through here, a third of a million pixels each: four pixels are turned
+// into their twelve bytes with one byte shuffle (a single instruction where the processor has
+// one) rather than twelve single-byte moves.
+STROBO_FUNCTION_CLONES("ssse3", "default")
+void encodeBitmapRow24(const engine::PackedColor* row, std::uint8_t* out, int width) {
+    int x = 0;
+    if constexpr (std::endian::native == std::endian::little) {
+        using Bytes = std::uint8_t __attribute__((vector_size(16)));
+        // Each step stores 16 bytes for the 12 it owns: the 4 beyond must still be the row's
+        // (two more pixels follow), and the steps after it write them again.
+        for (; x + 6 <= width; x += 4) {
+            Bytes colours;
+            std::memcpy(&colours, row + x, sizeof colours);
+            const Bytes bgr = __builtin_shufflevector(colours, colours, 2, 1, 0, 6, 5, 4, 10, 9, 8,
+                                                      14, 13, 12, 3, 7, 11, 15);
+            std::memcpy(out + static_cast<std::size_t>(x) * 3, &bgr, sizeof bgr);
+        }
+    }
+    encodeBitmapRow24Plain(row + x, out + static_cast<std::size_t>(x) * 3, width - x);
 }
 
 std::optional<BitmapHeader> readBitmapHeader(std::span<const std::uint8_t> start) {

@@ -18,6 +18,15 @@ namespace strobo::workfolder {
 std::vector<std::uint8_t> encodeBitmap24(const engine::PackedImage& picture);
 // The same into a buffer the caller keeps from one picture to the next.
 void encodeBitmap24(const engine::PackedImage& picture, std::vector<std::uint8_t>& out);
+// For writers that make the rows themselves: sizes the buffer for a width x height 24-bit
+// bitmap, writes its headers and gives where the rows go, bottom row first, each
+// bitmapRowStride24(width) bytes long with zeros after its pixels.
+std::uint8_t* startBitmap24(int width, int height, std::vector<std::uint8_t>& out);
+std::size_t bitmapRowStride24(int width);
+// One row of pixels as the bitmap stores it: blue, green, red bytes, no padding. The second is
+// the plain form, which the first must match byte for byte.
+void encodeBitmapRow24(const engine::PackedColor* row, std::uint8_t* out, int width);
+void encodeBitmapRow24Plain(const engine::PackedColor* row, std::uint8_t* out, int width);
 
 // What a Windows bitmap's headers declare.
 struct BitmapHeader {

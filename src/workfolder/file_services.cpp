@@ -116,6 +116,10 @@ void FileServices::savePicture(const engine::PackedImage& picture, const std::st
     if (picture.isNull()) throw fileFailure(FileFailureKind::NothingToSave, path);
     static thread_local std::vector<std::uint8_t> bytes;
     encodeBitmap24(picture, bytes);
+    saveBitmap(bytes, path);
+}
+
+void FileServices::saveBitmap(std::span<const std::uint8_t> bytes, const std::string& path) {
     if (const std::error_code error = replaceFileContents(path, bytes)) {
         throw fileFailure(FileFailureKind::PictureNotWritten, path, {}, error);
     }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <cstdint>
+#include <span>
 #include <string>
 
 #include "engine/packed_image.h"
@@ -20,6 +22,8 @@ class FileServices {
     engine::PackedImage loadPicture(const std::string& path);
     // Writes a 24-bit Windows bitmap, replacing an existing file.
     void savePicture(const engine::PackedImage& picture, const std::string& path);
+    // Writes a bitmap file's bytes made elsewhere (see startBitmap24), failing as savePicture.
+    void saveBitmap(std::span<const std::uint8_t> bytes, const std::string& path);
 
     // Copies with overwrite. Fails when the source is missing or the destination cannot be
     // written.

@@ -4,10 +4,13 @@
 #include <sys/stat.h>
 
 #include <filesystem>
+#include <random>
 #include <string>
 #include <vector>
 
 #include "stages/extraction/media_playback.h"
+#include "stages/extraction/playback_picture.h"
+#include "workfolder/bitmap_file.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media_test_clips.h"
@@ -77,6 +80,53 @@ TEST(ExtractionCommandTexts, CarryNumbersWithOneLeadingBlank) {
     EXPECT_EQ(seekCommand(150), "seek test to 150");
     EXPECT_EQ(stopCommand(), "stop test");
     EXPECT_EQ(closeCommand(), "close test");
+}
+
+TEST(PlaybackBitmap, HoldsThePaintedPictureByteForByte) {
+    std::mt19937 random(11);
+    const auto frameOf = [&random](int width, int height) {
+        engine::PackedImage frame(width, height);
+        for (engine::PackedColor& c : frame.pixels) {
+            c = static_cast<engine::PackedColor>(random() & 0xFFFFFF);
+        }
+        return frame;
+    };
+    // No frame yet, small ones, one that just fills the box, wider or taller ones that are cut,
+    // with and without the border; one buffer throughout, as the saver keeps it.
+    std::vector<std::uint8_t> bytes;
+    for (const auto& [width, height] :
+         {std::pair{0, 0}, {7, 5}, {640, 480}, {651, 478}, {653, 480}, {700, 500}, {5, 479}}) {
+        const engine::PackedImage frame = frameOf(width, height);
+        for (const bool border : {true, false}) {
+            encodePlaybackBitmap(frame, border, kHeadlessPlaybackBackColor, bytes);
+            EXPECT_EQ(bytes, wf::encodeBitmap24(
+                                 paintPlaybackPicture(frame, border, kHeadlessPlaybackBackColor)))
+                << width << "x" << height << (border ? " with border" : "");
+        }
+    }
+}
+
+TEST(PlaybackBitmap, AFrameFileWrittenLaterHoldsTheFrameCapturedThen) {
+    TempFolder folder;
+    const std::string clip = folder.file("clip.avi");
+    wf::media::testing::writeClip(clip, wf::media::testing::clipOptions(32, 24), 4);
+    HeadlessPlayback playback;
+    ASSERT_EQ(playback.sendMediaCommand(openCommand(clip)), 0);
+    ASSERT_EQ(playback.sendMediaCommand(windowCommand(playback.videoWindowHandle())), 0);
+    std::vector<engine::PackedImage> pictures;
+    std::vector<wf::BackgroundSaver::BitmapEncoder> frameFiles;
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_EQ(playback.sendMediaCommand(seekCommand(i)), 0);
+        pictures.push_back(playback.capturePlayback());
+        frameFiles.push_back(playback.captureFrameFile());
+    }
+    playback.sendMediaCommand(closeCommand());
+    for (std::size_t i = 0; i < frameFiles.size(); ++i) {
+        std::vector<std::uint8_t> bytes;
+        frameFiles[i](bytes);
+        EXPECT_EQ(bytes, wf::encodeBitmap24(pictures[i])) << i + 1;
+    }
+    EXPECT_NE(pictures[0], pictures[2]);
 }
 
 TEST_F(ExtractionLoopTest, ConversationRunsInOrderAndClosesOnlyWhenAsked) {

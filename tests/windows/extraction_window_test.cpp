@@ -19,6 +19,7 @@
 #include "windows/main/navigation.h"
 #include "windows/main/picture_box.h"
 #include "windows/main/window_set.h"
+#include "workfolder/bitmap_file.h"
 #include "workfolder/file_names.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_player.h"
@@ -343,14 +344,23 @@ TEST_F(ExtractionWindowTest, CaptureIsTheWindowsOwnImageAndThePaintedPicture) {
     const std::string clip = makeClip(3);
     ASSERT_EQ(form2.sendMediaCommand(stages::openCommand(clip)), 0);
     ASSERT_EQ(form2.sendMediaCommand(stages::windowCommand(form2.videoWindowHandle())), 0);
+    std::vector<PackedImage> shown;
+    std::vector<wf::BackgroundSaver::BitmapEncoder> frameFiles;
     for (int i = 1; i <= 3; ++i) {
         ASSERT_EQ(form2.sendMediaCommand(stages::seekCommand(i)), 0);
-        const PackedImage shown = captureWindow(form2);
-        EXPECT_EQ(form2.capturePlayback(), shown) << i;
+        shown.push_back(captureWindow(form2));
+        frameFiles.push_back(form2.captureFrameFile());
+        EXPECT_EQ(form2.capturePlayback(), shown.back()) << i;
         EXPECT_EQ(stages::paintPlaybackPicture(form2.mediaPlayer().currentFrame("test"), true,
                                                stages::kHeadlessPlaybackBackColor),
-                  shown)
+                  shown.back())
             << i;
+    }
+    // Frame files are written after the window has moved on: each still holds its own picture.
+    for (std::size_t i = 0; i < frameFiles.size(); ++i) {
+        std::vector<std::uint8_t> bytes;
+        frameFiles[i](bytes);
+        EXPECT_EQ(bytes, wf::encodeBitmap24(shown[i])) << i + 1;
     }
     // A window shown empty after the clip is closed is captured empty, not as the last frame.
     form2.sendMediaCommand(stages::closeCommand());

@@ -10,6 +10,7 @@
 #include <csignal>
 #include <fstream>
 #include <functional>
+#include <random>
 
 #include "workfolder/bitmap_file.h"
 #include "workfolder/qt_image.h"
@@ -74,6 +75,21 @@ TEST(BitmapFile, RowPaddingIsZeroEvenInAReusedBuffer) {
     ASSERT_EQ(buffer.size(), 54u + 16u * 3u);  // 5 pixels are 15 bytes, padded to 16
     for (int row = 0; row < 3; ++row) EXPECT_EQ(buffer[54 + 16 * row + 15], 0) << row;
     EXPECT_EQ(buffer, encodeBitmap24(engine::PackedImage(5, 3, 0x010203)));
+}
+
+TEST(BitmapFile, FastRowsMatchThePlainOnesAndStayInsideTheRow) {
+    std::mt19937 random(7);
+    std::vector<engine::PackedColor> row(41);
+    for (engine::PackedColor& c : row) c = static_cast<engine::PackedColor>(random() & 0xFFFFFF);
+    // Every width up to a few steps of the wide path, so each length of tail comes up; the
+    // bytes just past the row belong to the next row or the padding and must stay as they were.
+    for (int width = 0; width <= 41; ++width) {
+        std::vector<std::uint8_t> fast(width * 3 + 16, 0xA5);
+        std::vector<std::uint8_t> plain(fast);
+        encodeBitmapRow24(row.data(), fast.data(), width);
+        encodeBitmapRow24Plain(row.data(), plain.data(), width);
+        EXPECT_EQ(fast, plain) << width;
+    }
 }
 
 TEST_F(FileServicesTest, SaveAndCopyReplaceAnExistingFileEvenOfALongName) {

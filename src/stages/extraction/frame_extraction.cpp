@@ -1,6 +1,5 @@
 #include "stages/extraction/frame_extraction.h"
 
-#include "workfolder/background_saver.h"
 #include "workfolder/file_names.h"
 #include "workfolder/numbers.h"
 
@@ -119,7 +118,11 @@ void FrameExtraction::extractFrames(const std::string& clipPath, const std::stri
                 return;
             }
             if (m_yield) m_yield();
-            saver.save(m_surface.capturePlayback(), wf::frameFileFromPrefix(framePrefix, i));
+            if (auto encode = m_surface.captureFrameFile()) {
+                saver.saveBitmap(std::move(encode), wf::frameFileFromPrefix(framePrefix, i));
+            } else {
+                saver.save(m_surface.capturePlayback(), wf::frameFileFromPrefix(framePrefix, i));
+            }
             if (progress && !progress(Phase::Extract, i, n) && i < n) {
                 saver.finish();
                 result.written = written();

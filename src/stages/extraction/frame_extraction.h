@@ -8,6 +8,7 @@
 #include "engine/packed_image.h"
 #include "stages/extraction/frame_facts.h"
 #include "stages/progress.h"
+#include "workfolder/background_saver.h"
 #include "workfolder/failure.h"
 #include "workfolder/file_services.h"
 
@@ -39,6 +40,11 @@ class PlaybackSurface {
     virtual std::uint64_t videoWindowHandle() = 0;
     // The playback picture exactly as it shows now.
     virtual engine::PackedImage capturePlayback() = 0;
+    // The same picture as its frame file's bytes, made later on the thread that writes the file
+    // (see BackgroundSaver::saveBitmap); empty when the surface has nothing to paint it from but
+    // capturePlayback(). The extraction asks this first: painting on the writing thread keeps it
+    // off the thread that reads the clip.
+    virtual workfolder::BackgroundSaver::BitmapEncoder captureFrameFile() { return {}; }
     // What frame files 1 to frameCount will show, once the clip is open and drawn; nothing when
     // the surface cannot tell (then no facts are kept beside the frame files).
     virtual std::optional<FrameFacts> frameFacts(std::int32_t /*frameCount*/) const {

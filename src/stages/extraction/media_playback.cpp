@@ -79,6 +79,15 @@ engine::PackedImage HeadlessPlayback::capturePlayback() {
                                 kHeadlessPlaybackBackColor);
 }
 
+wf::BackgroundSaver::BitmapEncoder HeadlessPlayback::captureFrameFile() {
+    std::shared_ptr<const engine::PackedImage> frame =
+        m_showing ? mediaPlayer().sharedCurrentFrame(kClipAlias) : nullptr;
+    return [frame = std::move(frame)](std::vector<std::uint8_t>& bytes) {
+        static const engine::PackedImage kNoFrame;
+        encodePlaybackBitmap(frame ? *frame : kNoFrame, true, kHeadlessPlaybackBackColor, bytes);
+    };
+}
+
 void HeadlessPlayback::showVideoFrame(const engine::PackedImage& /*frame*/) {
     m_showing = true;
 }

@@ -48,6 +48,8 @@ class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTa
 
     std::uint64_t videoWindowHandle() override;
     engine::PackedImage capturePlayback() override;
+    // Painted from the player's frame, which stays as it is while the file waits.
+    workfolder::BackgroundSaver::BitmapEncoder captureFrameFile() override;
 
     void showVideoFrame(const engine::PackedImage& frame) override;
     void clearVideoFrame() override;

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "engine/packed_image.h"
 #include "stages/extraction/frame_facts.h"
 
@@ -33,6 +36,12 @@ inline constexpr engine::PackedColor kHeadlessPlaybackBackColor = engine::packCo
 // (nothing shown yet). The window paints itself with this picture, and extraction saves it.
 engine::PackedImage paintPlaybackPicture(const engine::PackedImage& frame, bool sunkenBorder,
                                          engine::PackedColor backColor);
+
+// The same picture as a 24-bit bitmap file's bytes, painted straight into them: byte for byte
+// encodeBitmap24(paintPlaybackPicture(frame, sunkenBorder, backColor)), without the picture
+// between. `out` is reused from one file to the next.
+void encodePlaybackBitmap(const engine::PackedImage& frame, bool sunkenBorder,
+                          engine::PackedColor backColor, std::vector<std::uint8_t>& out);
 
 // Where a video drawn width x height at (x, y) of the bordered picture box's client area stands
 // in the playback picture, cut to the picture: the frame files' video area.

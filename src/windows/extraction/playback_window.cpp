@@ -5,6 +5,7 @@
 
 #include "stages/extraction/playback_picture.h"
 #include "ui_playback_window.h"
+#include "workfolder/bitmap_file.h"
 #include "workfolder/media/media_player.h"
 #include "workfolder/qt_image.h"
 
@@ -12,12 +13,15 @@ namespace strobo::windows {
 
 namespace media = workfolder::media;
 
-const engine::PackedImage& PlaybackPictureBox::playbackPicture() {
+std::shared_ptr<const engine::PackedImage> PlaybackPictureBox::sharedPlaybackPicture() {
+    static const engine::PackedImage kNoFrame;
     const bool border = borderStyle() == kBorderFixedSingle;
     const QColor back = backColor();
     const engine::PackedColor backColor = engine::packColor(back.red(), back.green(), back.blue());
-    if (m_pictureStale || border != m_paintedBorder || backColor != m_paintedBackColor) {
-        m_picture = stages::paintPlaybackPicture(m_frame, border, backColor);
+    if (!m_picture || m_pictureStale || border != m_paintedBorder ||
+        backColor != m_paintedBackColor) {
+        m_picture = std::make_shared<const engine::PackedImage>(
+            stages::paintPlaybackPicture(m_frame ? *m_frame : kNoFrame, border, backColor));
         m_paintedBorder = border;
         m_paintedBackColor = backColor;
         m_pictureStale = false;
@@ -26,13 +30,17 @@ const engine::PackedImage& PlaybackPictureBox::playbackPicture() {
 }
 
 void PlaybackPictureBox::showVideoFrame(const engine::PackedImage& frame) {
-    m_frame = frame;
+    showSharedVideoFrame(std::make_shared<const engine::PackedImage>(frame));
+}
+
+void PlaybackPictureBox::showSharedVideoFrame(std::shared_ptr<const engine::PackedImage> frame) {
+    m_frame = std::move(frame);
     m_pictureStale = true;
     update();
 }
 
 void PlaybackPictureBox::clearVideoFrame() {
-    m_frame = {};
+    m_frame.reset();
     m_pictureStale = true;
     update();
 }
@@ -81,6 +89,12 @@ std::uint64_t PlaybackWindow::videoWindowHandle() {
 
 engine::PackedImage PlaybackWindow::capturePlayback() {
     return Picture1->playbackPicture();
+}
+
+workfolder::BackgroundSaver::BitmapEncoder PlaybackWindow::captureFrameFile() {
+    return [picture = Picture1->sharedPlaybackPicture()](std::vector<std::uint8_t>& bytes) {
+        workfolder::encodeBitmap24(*picture, bytes);
+    };
 }
 
 }  // namespace strobo::windows

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <memory>
+
 #include "engine/packed_image.h"
 #include "stages/extraction/media_playback.h"
 #include "windows/main/picture_box.h"
@@ -19,18 +21,23 @@ class PlaybackPictureBox : public PictureBox {
     using PictureBox::PictureBox;
 
     // The playback picture as the box shows it now.
-    const engine::PackedImage& playbackPicture();
+    const engine::PackedImage& playbackPicture() { return *sharedPlaybackPicture(); }
+    // The same picture, kept as it is for as long as the caller holds it: the box paints a new
+    // one rather than change it.
+    std::shared_ptr<const engine::PackedImage> sharedPlaybackPicture();
 
     void showVideoFrame(const engine::PackedImage& frame) override;
+    // Kept without a copy.
+    void showSharedVideoFrame(std::shared_ptr<const engine::PackedImage> frame) override;
     void clearVideoFrame() override;
-    bool hasVideoFrame() const { return !m_frame.isNull(); }
+    bool hasVideoFrame() const { return m_frame && !m_frame->isNull(); }
 
   protected:
     void paintEvent(QPaintEvent* event) override;
 
   private:
-    engine::PackedImage m_frame;
-    engine::PackedImage m_picture;
+    std::shared_ptr<const engine::PackedImage> m_frame;
+    std::shared_ptr<const engine::PackedImage> m_picture;
     bool m_pictureStale = true;
     bool m_paintedBorder = false;
     engine::PackedColor m_paintedBackColor = 0;
@@ -55,6 +62,8 @@ class PlaybackWindow : public StoredWindow, public stages::MediaPlayback {
     std::uint64_t videoWindowHandle() override;
     // The picture the window shows, as a fresh picture that can be handed over to be written.
     engine::PackedImage capturePlayback() override;
+    // The picture the window shows, written as it is without a copy.
+    workfolder::BackgroundSaver::BitmapEncoder captureFrameFile() override;
 };
 
 }  // namespace strobo::windows

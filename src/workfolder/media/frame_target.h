@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 #include "engine/packed_image.h"
 
@@ -14,6 +15,11 @@ class FrameTarget {
     virtual ~FrameTarget() = default;
     // Shows the frame at its own size at the top-left corner, on the target's background.
     virtual void showVideoFrame(const engine::PackedImage& frame) = 0;
+    // The same for a frame the target may keep without a copy: the player never changes a frame
+    // once shown, it only replaces it. Shown as above unless the target keeps frames.
+    virtual void showSharedVideoFrame(std::shared_ptr<const engine::PackedImage> frame) {
+        showVideoFrame(*frame);
+    }
     // Removes the video; the target shows its background alone.
     virtual void clearVideoFrame() = 0;
 };

@@ -12,6 +12,9 @@ namespace strobo::workfolder::media {
 
 namespace {
 
+// What a device shows before its first frame, and what an unknown alias shows.
+const engine::PackedImage kNoFrame;
+
 std::string lower(std::string text) {
     std::transform(text.begin(), text.end(), text.begin(), [](unsigned char c) {
         return static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
@@ -90,7 +93,8 @@ struct MediaPlayer::Device {
     FrameTarget* target = nullptr;
     std::int64_t position = 0;
     std::int64_t shownIndex = -1;  // frame index of `current`, -1 before the first
-    engine::PackedImage current;
+    // Shared, so that a capture can be painted from it after the next frame has replaced it.
+    std::shared_ptr<const engine::PackedImage> current;
 };
 
 MediaPlayer::MediaPlayer() : m_timeLimit(kDefaultMediaTimeLimit) {}
@@ -134,7 +138,8 @@ int MediaPlayer::show(Device& device, std::int64_t position) {
     const std::int64_t index = std::min(position, device.decoder->frameCount() - 1);
     if (index != device.shownIndex) {
         try {
-            device.current = device.decoder->frame(index);
+            device.current =
+                std::make_shared<const engine::PackedImage>(device.decoder->frame(index));
         } catch (const MediaError& e) {
             m_lastErrorDetail = e.what();
             m_lastError = e;
@@ -143,7 +148,13 @@ int MediaPlayer::show(Device& device, std::int64_t position) {
         device.shownIndex = index;
     }
     device.position = position;
-    if (device.target != nullptr) device.target->showVideoFrame(device.current);
+    if (device.target != nullptr) {
+        if (device.current) {
+            device.target->showSharedVideoFrame(device.current);
+        } else {
+            device.target->showVideoFrame(kNoFrame);
+        }
+    }
     return kMediaOk;
 }
 
@@ -284,9 +295,14 @@ std::string MediaPlayer::errorText(int code) {
 }
 
 const engine::PackedImage& MediaPlayer::currentFrame(const std::string& alias) const {
-    static const engine::PackedImage kNoFrame;
     const auto it = m_devices.find(lower(alias));
-    return it == m_devices.end() ? kNoFrame : it->second->current;
+    return it == m_devices.end() || !it->second->current ? kNoFrame : *it->second->current;
+}
+
+std::shared_ptr<const engine::PackedImage> MediaPlayer::sharedCurrentFrame(
+    const std::string& alias) const {
+    const auto it = m_devices.find(lower(alias));
+    return it == m_devices.end() ? nullptr : it->second->current;
 }
 
 bool MediaPlayer::isOpen(const std::string& alias) const {

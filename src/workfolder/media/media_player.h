@@ -98,6 +98,9 @@ class MediaPlayer {
     // The frame the device shows now (null image when the alias is unknown), for callers
     // without a window; valid until the next command.
     const engine::PackedImage& currentFrame(const std::string& alias) const;
+    // The same frame, kept alive for as long as the caller holds it: a frame is never changed,
+    // only replaced by the next one. Null when the alias is unknown or nothing is shown yet.
+    std::shared_ptr<const engine::PackedImage> sharedCurrentFrame(const std::string& alias) const;
     bool isOpen(const std::string& alias) const;
     // Where the device draws its video on the target: the top-left corner and the video's
     // fitted size; empty for an unknown alias. Everything else of the target is background.
