@@ -8,11 +8,9 @@
 #include <system_error>
 
 #include "workfolder/media/ffmpeg_handles.h"
+#include "workfolder/media/filter_library.h"
 
 extern "C" {
-#include <libavfilter/avfilter.h>
-#include <libavfilter/buffersink.h>
-#include <libavfilter/buffersrc.h>
 #include <libavutil/opt.h>
 #include <libavutil/pixdesc.h>
 }
@@ -26,8 +24,17 @@ namespace {
 constexpr int kPaletteSide = 16;
 constexpr int kLargestSide = 16384;
 
+MediaError writeError(const std::string& path, const std::string& reason);
+
+const FilterLibrary& filters() {
+    std::string reason;
+    const FilterLibrary* library = filterLibrary(&reason);
+    if (library == nullptr) throw writeError({}, "FFmpeg のフィルターを読み込めません: " + reason);
+    return *library;
+}
+
 struct FilterGraphFree {
-    void operator()(AVFilterGraph* g) const { avfilter_graph_free(&g); }
+    void operator()(AVFilterGraph* g) const { filters().graphFree(&g); }
 };
 using FilterGraphPtr = std::unique_ptr<AVFilterGraph, FilterGraphFree>;
 
@@ -65,34 +72,34 @@ AVFilterContext* bufferSource(AVFilterGraph* graph, const char* name, int width,
                              ":time_base=" + std::to_string(timeBase.num) + "/" +
                              std::to_string(timeBase.den) + ":pixel_aspect=1/1";
     AVFilterContext* source = nullptr;
-    const int rc = avfilter_graph_create_filter(&source, avfilter_get_by_name("buffer"), name,
-                                                args.c_str(), nullptr, graph);
+    const int rc = filters().createFilter(&source, filters().getByName("buffer"), name,
+                                          args.c_str(), nullptr, graph);
     if (rc < 0) throw writeError({}, "フィルターを用意できません: " + errorString(rc));
     return source;
 }
 
 AVFilterContext* namedFilter(AVFilterGraph* graph, const char* filter, const char* name,
                              const char* args) {
-    const AVFilter* kind = avfilter_get_by_name(filter);
+    const AVFilter* kind = filters().getByName(filter);
     if (kind == nullptr) throw writeError({}, std::string("FFmpeg に ") + filter + " がありません");
     AVFilterContext* context = nullptr;
-    const int rc = avfilter_graph_create_filter(&context, kind, name, args, nullptr, graph);
+    const int rc = filters().createFilter(&context, kind, name, args, nullptr, graph);
     if (rc < 0) throw writeError({}, std::string(filter) + ": " + errorString(rc));
     return context;
 }
 
 void link(AVFilterContext* from, unsigned fromPad, AVFilterContext* to, unsigned toPad) {
-    const int rc = avfilter_link(from, fromPad, to, toPad);
+    const int rc = filters().link(from, fromPad, to, toPad);
     if (rc < 0) throw writeError({}, "フィルターをつなげません: " + errorString(rc));
 }
 
 void configure(AVFilterGraph* graph) {
-    const int rc = avfilter_graph_config(graph, nullptr);
+    const int rc = filters().configure(graph, nullptr);
     if (rc < 0) throw writeError({}, "フィルターを用意できません: " + errorString(rc));
 }
 
 void pushFrame(AVFilterContext* source, AVFrame* frame) {
-    const int rc = av_buffersrc_add_frame_flags(source, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
+    const int rc = filters().addFrame(source, frame, AV_BUFFERSRC_FLAG_KEEP_REF);
     if (rc < 0) throw writeError({}, "フィルターに渡せません: " + errorString(rc));
 }
 
@@ -119,7 +126,7 @@ const engine::PackedImage& evenSized(const engine::PackedImage& picture,
 struct GifPalette::State {
     int width = 0;
     int height = 0;
-    FilterGraphPtr graph{avfilter_graph_alloc()};
+    FilterGraphPtr graph{filters().graphAlloc()};
     AVFilterContext* source = nullptr;
     AVFilterContext* sink = nullptr;
     std::int64_t added = 0;
@@ -158,7 +165,7 @@ engine::PackedImage GifPalette::finish() {
     if (s.added == 0) throw writeError({}, "色を選ぶ画像がありません");
     pushFrame(s.source, nullptr);
     FramePtr palette = makeFrame();
-    const int rc = av_buffersink_get_frame(s.sink, palette.get());
+    const int rc = filters().getFrame(s.sink, palette.get());
     if (rc < 0) throw writeError({}, "色を選べません: " + errorString(rc));
     if (palette->width != kPaletteSide || palette->height != kPaletteSide ||
         palette->format != AV_PIX_FMT_RGB32) {
@@ -225,7 +232,7 @@ struct AnimationWriter::State {
 
     void drainFilter() {
         for (;;) {
-            const int rc = av_buffersink_get_frame(sink, filtered.get());
+            const int rc = filters().getFrame(sink, filtered.get());
             if (rc == AVERROR(EAGAIN) || rc == AVERROR_EOF) return;
             if (rc < 0) throw writeError(path, "色を減らせません: " + errorString(rc));
             filtered->pict_type = AV_PICTURE_TYPE_NONE;
@@ -253,7 +260,7 @@ struct AnimationWriter::State {
         if (options.palette.width != kPaletteSide || options.palette.height != kPaletteSide) {
             throw std::invalid_argument("a GIF needs a 16 x 16 palette");
         }
-        graph.reset(avfilter_graph_alloc());
+        graph.reset(filters().graphAlloc());
         if (!graph) throw std::bad_alloc();
         source = bufferSource(graph.get(), "in", options.width, options.height, c->time_base);
         AVFilterContext* paletteSource =
