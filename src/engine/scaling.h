@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <utility>
 
 #include "engine/packed_image.h"
@@ -25,6 +26,15 @@ struct OutputPart {
 // that looks at the part alone, at the cost of the part alone.
 PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int32_t height,
                            OutputPart part);
+
+// scaleImagePart of a sourceWidth x sourceHeight picture of which only `window` is given, its
+// pixel (0, 0) standing at (left, top): for a picture whose part of interest is known to come
+// from the window alone, without making the rest. nullopt when some pixel of the part takes from
+// outside the window (or for an empty size or window).
+std::optional<PackedImage> scaleWindowPart(const PackedImage& window, std::int32_t left,
+                                           std::int32_t top, std::int32_t sourceWidth,
+                                           std::int32_t sourceHeight, std::int32_t width,
+                                           std::int32_t height, OutputPart part);
 
 // Along one axis resampled by scaleImage from `source` to `target` pixels: the run [first, end)
 // of output pixels that take something from, and only from, source pixels begin .. end-1.
