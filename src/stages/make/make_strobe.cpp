@@ -86,13 +86,24 @@ engine::PackedImage frameFilePicture(const engine::PackedImage& frame) {
     return paintPlaybackPicture(frame, true, kHeadlessPlaybackBackColor);
 }
 
+// The player's frame painted into the playback picture and shrunk as the build shrinks a frame
+// file: made straight from the frame, unpainted, whenever the video's pixels allow.
+ShrunkFrame shrunkFrameFile(const engine::PackedImage& frame, const PictureArea& videoArea) {
+    if (videoArea.width <= frame.width && videoArea.height <= frame.height) {
+        if (std::optional<ShrunkFrame> shrunk =
+                shrinkVideoOfPicture(frame, kPlaybackWidth, kPlaybackHeight, videoArea)) {
+            return std::move(*shrunk);
+        }
+    }
+    return shrinkFrame(frameFilePicture(frame), videoArea);
+}
+
 // Frame file n of an extraction of the clip, made without the file and shrunk as the build
 // shrinks it.
 ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureArea& videoArea) {
     return [&decoder, videoArea](std::int64_t n) {
-        return shrinkFrame(frameFilePicture(decodeStageFrame(
-                               decoder, clipIndexOfFrameFile(n, decoder.frameCount()))),
-                           videoArea);
+        return shrunkFrameFile(
+            decodeStageFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount())), videoArea);
     };
 }
 
@@ -268,7 +279,7 @@ void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decode
     std::int64_t shrunkCount = 0;
     // Painting, shrinking and composing run beside the decoder, and writing beside them.
     WorkerThread worker([&](engine::PackedImage frame) {
-        const ShrunkFrame shrunk = shrinkFrame(frameFilePicture(frame), videoArea);
+        const ShrunkFrame shrunk = shrunkFrameFile(frame, videoArea);
         if (vote) vote->offer(shrunkCount, shrunk);
         ++shrunkCount;
         series.add([&shrunk](Candidate& candidate) {
