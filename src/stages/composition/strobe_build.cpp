@@ -109,28 +109,42 @@ std::optional<ShrunkFrame> shrinkVideoOfPicture(const engine::PackedImage& video
 StrobeComposer::StrobeComposer()
     : m_composed(kComposedSurfaceWidth, kComposedSurfaceHeight, kComposedBackColor) {}
 
-engine::PackedImage StrobeComposer::compose(const engine::PackedImage& a, const ShrunkFrame& b) {
-    if (videoOnPicture(b)) {
-        // As below, but only the video's points are composed: every point beside it is A's.
-        engine::compositionBufferBound(a.width, a.height);
-        const PictureArea& v = *b.video;
-        const int width = std::min(a.width, m_composed.width);
-        const int left = std::clamp(v.x, 0, std::max(width, 0));
-        const int right = std::clamp(v.x + v.width, left, std::max(width, 0));
-        for (int y = 0; y < std::min(a.height, m_composed.height) && width > 0; ++y) {
-            const engine::PackedColor* from = a.row(y);
-            engine::PackedColor* to = m_composed.row(y);
-            if (v.isEmpty() || y < v.y || y >= v.y + v.height) {
-                std::copy_n(from, width, to);
-                continue;
-            }
-            std::copy_n(from, left, to);
-            engine::composeRunFast(from + left, b.picture.row(y) + left, to + left, right - left,
-                                   m_operation);
-            std::copy(from + right, from + width, to + right);
+bool StrobeComposer::composeVideo(const engine::PackedImage& a, const ShrunkFrame& b,
+                                  engine::PackedImage* into) {
+    if (!videoOnPicture(b)) return false;
+    // As compose's whole-picture way, but only the video's points are combined: every point
+    // beside it is A's.
+    engine::compositionBufferBound(a.width, a.height);
+    const PictureArea& v = *b.video;
+    const int width = std::min(a.width, m_composed.width);
+    const int left = std::clamp(v.x, 0, std::max(width, 0));
+    const int right = std::clamp(v.x + v.width, left, std::max(width, 0));
+    for (int y = 0; y < std::min(a.height, m_composed.height) && width > 0; ++y) {
+        const engine::PackedColor* from = a.row(y);
+        engine::PackedColor* to = m_composed.row(y);
+        if (v.isEmpty() || y < v.y || y >= v.y + v.height) {
+            std::copy_n(from, width, to);
+            continue;
         }
-        return cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight);
+        std::copy_n(from, left, to);
+        engine::composeRunFast(from + left, b.picture.row(y) + left, to + left, right - left,
+                               m_operation);
+        std::copy(from + right, from + width, to + right);
+        if (into) std::copy(to + left, to + right, into->row(y) + left);
     }
+    return true;
+}
+
+void StrobeComposer::composeInPlace(engine::PackedImage& picture, const ShrunkFrame& b) {
+    // A of the strobe picture's own size is C's top-left but for the video: only that changes.
+    const bool cropSize = picture.width == std::min(kStrobeWidth, m_composed.width) &&
+                          picture.height == std::min(kStrobeHeight, m_composed.height);
+    if (cropSize && composeVideo(picture, b, &picture)) return;
+    picture = compose(picture, b);
+}
+
+engine::PackedImage StrobeComposer::compose(const engine::PackedImage& a, const ShrunkFrame& b) {
+    if (composeVideo(a, b, nullptr)) return cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight);
     engine::composeImagesFast(a, b.picture, m_composed, a.width, a.height, m_operation);
     if (b.video) {
         // Every pixel is composed on its own, so putting A back beside the video afterwards is

@@ -100,10 +100,17 @@ class StrobeComposer {
     // a strobe picture. Without a known video B is combined wherever A is, points beyond B
     // reading as -1. Returns the step's strobe picture, C's top-left 400 x 300.
     engine::PackedImage compose(const engine::PackedImage& a, const ShrunkFrame& b);
+    // picture = compose(picture, b), reusing the picture's memory where it can.
+    void composeInPlace(engine::PackedImage& picture, const ShrunkFrame& b);
 
     const engine::PackedImage& composed() const { return m_composed; }
 
   private:
+    // compose's C for a B whose video lies on it, its video points also written into `into`
+    // (A's size, or null); false, doing nothing, for any other B.
+    bool composeVideo(const engine::PackedImage& a, const ShrunkFrame& b,
+                      engine::PackedImage* into);
+
     engine::CompositionOperation m_operation = engine::kOperationMax;
     engine::PackedImage m_composed;
 };

@@ -283,7 +283,7 @@ void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decode
         if (vote) vote->offer(shrunkCount, shrunk);
         ++shrunkCount;
         series.add([&shrunk](Candidate& candidate) {
-            candidate.picture = candidate.composer.compose(candidate.picture, shrunk);
+            candidate.composer.composeInPlace(candidate.picture, shrunk);
         });
     });
     const std::int64_t used = usedFrameCount(request);
