@@ -594,20 +594,13 @@ PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int3
     return result;
 }
 
-std::optional<PackedImage> scaleWindowPart(const PackedImage& window, std::int32_t left,
-                                           std::int32_t top, std::int32_t sourceWidth,
-                                           std::int32_t sourceHeight, std::int32_t width,
-                                           std::int32_t height, OutputPart part) {
-    if (width <= 0 || height <= 0 || window.isNull() || sourceWidth <= 0 || sourceHeight <= 0) {
-        return std::nullopt;
-    }
-    PackedImage result(width, height, 0);
-    part = clampedPart(part, width, height);
-    if (part.left == part.right || part.top == part.bottom) return result;
-    if (!scaleWindowInto(window, left, top, sourceWidth, sourceHeight, part, result)) {
-        return std::nullopt;
-    }
-    return result;
+bool scaleWindowPartInto(const PackedImage& window, std::int32_t left, std::int32_t top,
+                         std::int32_t sourceWidth, std::int32_t sourceHeight, OutputPart part,
+                         PackedImage& result) {
+    if (result.isNull() || window.isNull() || sourceWidth <= 0 || sourceHeight <= 0) return false;
+    part = clampedPart(part, result.width, result.height);
+    if (part.left == part.right || part.top == part.bottom) return true;
+    return scaleWindowInto(window, left, top, sourceWidth, sourceHeight, part, result);
 }
 
 std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std::int32_t target,

@@ -93,17 +93,24 @@ ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
     return ShrunkFrame{engine::scaleImagePart(frame, w, h, part), areaOf(part)};
 }
 
-std::optional<ShrunkFrame> shrinkVideoOfPicture(const engine::PackedImage& video,
-                                                std::int32_t pictureWidth,
-                                                std::int32_t pictureHeight,
-                                                const PictureArea& videoArea) {
+bool shrinkVideoOfPicture(const engine::PackedImage& video, std::int32_t pictureWidth,
+                          std::int32_t pictureHeight, const PictureArea& videoArea,
+                          ShrunkFrame& into) {
     const auto [w, h] = scaledFrameSize(pictureWidth, pictureHeight, kScalePercent);
-    if (w <= 0 || h <= 0 || video.isNull()) return std::nullopt;
+    if (w <= 0 || h <= 0 || video.isNull()) return false;
     const engine::OutputPart part = videoPart(pictureWidth, pictureHeight, w, h, videoArea);
-    std::optional<engine::PackedImage> shrunk = engine::scaleWindowPart(
-        video, videoArea.x, videoArea.y, pictureWidth, pictureHeight, w, h, part);
-    if (!shrunk) return std::nullopt;
-    return ShrunkFrame{std::move(*shrunk), areaOf(part)};
+    const PictureArea shrunkVideo = areaOf(part);
+    // The last frame's picture is black beside the same video: only the video is made again.
+    const bool reuse = into.picture.width == w && into.picture.height == h &&
+                       into.video == std::optional<PictureArea>(shrunkVideo);
+    engine::PackedImage fresh;
+    engine::PackedImage& picture = reuse ? into.picture : (fresh = engine::PackedImage(w, h, 0));
+    if (!engine::scaleWindowPartInto(video, videoArea.x, videoArea.y, pictureWidth, pictureHeight,
+                                     part, picture)) {
+        return false;
+    }
+    if (!reuse) into = ShrunkFrame{std::move(fresh), shrunkVideo};
+    return true;
 }
 
 StrobeComposer::StrobeComposer()

@@ -77,14 +77,14 @@ using ShrunkFrameSource = std::function<ShrunkFrame(std::int64_t n)>;
 ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
                         const std::optional<PictureArea>& videoArea);
 
-// shrinkFrame(picture, videoArea) of a pictureWidth x pictureHeight picture whose video area
-// shows `video` from its pixel (0, 0) on, made from `video` alone, as the video's shrunk pixels
-// take nothing from beside it: the picture need not be painted first. nullopt when the area
-// reaches beyond `video` or the picture has no shrunk size.
-std::optional<ShrunkFrame> shrinkVideoOfPicture(const engine::PackedImage& video,
-                                                std::int32_t pictureWidth,
-                                                std::int32_t pictureHeight,
-                                                const PictureArea& videoArea);
+// Makes `into` shrinkFrame(picture, videoArea) of a pictureWidth x pictureHeight picture whose
+// video area shows `video` from its pixel (0, 0) on, from `video` alone, as the video's shrunk
+// pixels take nothing from beside it: the picture need not be painted first, and a shrunk frame
+// of the same size and video is overwritten in place. False, leaving `into` as it was, when the
+// area reaches beyond `video` or the picture has no shrunk size.
+bool shrinkVideoOfPicture(const engine::PackedImage& video, std::int32_t pictureWidth,
+                          std::int32_t pictureHeight, const PictureArea& videoArea,
+                          ShrunkFrame& into);
 
 // The composition of one step, the same for every road that builds a strobe series so that they
 // cannot give different pictures. C persists from step to step, as the picture box does.
