@@ -285,4 +285,9 @@ void composeImagesFast(const PackedImage& a, const PackedImage& b, PackedImage& 
     }
 }
 
+void composeRunFast(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n,
+                    CompositionOperation op) {
+    if (n > 0) rowFunctionsFor(op).both(a, b, c, n);
+}
+
 }  // namespace strobo::engine

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "engine/composition.h"
@@ -13,5 +14,9 @@ namespace strobo::engine {
 // C may be the same image as A or B.
 void composeImagesFast(const PackedImage& a, const PackedImage& b, PackedImage& c,
                        std::int32_t width, std::int32_t height, CompositionOperation op);
+
+// composeImagesFast's result at n consecutive points that lie on A, B and C alike.
+void composeRunFast(const PackedColor* a, const PackedColor* b, PackedColor* c, std::ptrdiff_t n,
+                    CompositionOperation op);
 
 }  // namespace strobo::engine

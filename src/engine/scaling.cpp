@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "engine/function_clones.h"
@@ -178,12 +179,17 @@ struct FixedTaps {
     std::vector<std::uint32_t> weights;  // k per output
     // The same weights tap by tap: weight t of output o at t * outputs + o.
     std::vector<std::uint32_t> byTap;
+    // Every weight is below 2^15.
+    bool smallWeights = false;
+    // The source's length along the axis.
+    std::int32_t sourceLength = 0;
 };
 
 FixedTaps fixTaps(const AxisTaps& taps, std::int32_t sourceLength) {
     FixedTaps fixed;
     for (std::int32_t c : taps.count) fixed.k = std::max(fixed.k, c);
     if (fixed.k == 0 || fixed.k > sourceLength) return {};
+    fixed.sourceLength = sourceLength;
     const std::size_t outputs = taps.first.size();
     fixed.start.resize(outputs);
     fixed.weights.assign(outputs * static_cast<std::size_t>(fixed.k), 0);
@@ -197,6 +203,8 @@ FixedTaps fixTaps(const AxisTaps& taps, std::int32_t sourceLength) {
                     taps.weights[taps.offset[o] + static_cast<std::size_t>(t)]);
         }
     }
+    fixed.smallWeights = std::all_of(fixed.weights.begin(), fixed.weights.end(),
+                                     [](std::uint32_t w) { return w < 0x8000u; });
     fixed.byTap.resize(fixed.weights.size());
     for (std::size_t o = 0; o < outputs; ++o) {
         for (std::size_t t = 0; t < static_cast<std::size_t>(fixed.k); ++t) {
@@ -239,7 +247,9 @@ STROBO_SCALE_CLONES void resampleRowFixed(const PackedColor* src, const FixedTap
 
 #if STROBO_SCALE_GATHER
 // resampleRowFixed for eight output pixels at a time: each tap's eight source pixels are
-// gathered at once. The same integer sums, so the same bytes.
+// gathered at once. Weights below 2^15 are multiplied as 16-bit pairs (one weight beside a
+// zero), which takes a third of the work of 32-bit products; the sums are the same integers,
+// so the same bytes.
 __attribute__((target("avx2"))) void resampleRowGathered(const PackedColor* src,
                                                          const FixedTaps& taps, std::uint32_t* out,
                                                          std::int32_t left, std::int32_t right) {
@@ -249,6 +259,7 @@ __attribute__((target("avx2"))) void resampleRowGathered(const PackedColor* src,
     std::uint32_t* green = out + width;
     std::uint32_t* blue = out + 2 * static_cast<std::size_t>(width);
     const auto* pixels = reinterpret_cast<const int*>(src);
+    const __m256i redBlueBytes = _mm256_set1_epi32(0x00FF00FF);
     const __m256i byte = _mm256_set1_epi32(0xFF);
     std::int32_t o = 0;
     for (; o + 8 <= width; o += 8) {
@@ -258,11 +269,42 @@ __attribute__((target("avx2"))) void resampleRowGathered(const PackedColor* src,
         __m256i r = _mm256_setzero_si256();
         __m256i g = _mm256_setzero_si256();
         __m256i b = _mm256_setzero_si256();
+        // When the eight outputs read within sixteen pixels of the first one's start, those are
+        // loaded once and picked out by permutation: far cheaper than a gather, which many
+        // processors now run slowly to keep its data from leaking.
+        const std::int32_t base = taps.start[at];
+        const __m256i relative = _mm256_sub_epi32(first, _mm256_set1_epi32(base));
+        const bool nearby =
+            base + 16 <= taps.sourceLength &&
+            _mm256_testz_si256(
+                _mm256_or_si256(_mm256_cmpgt_epi32(relative, _mm256_set1_epi32(16 - taps.k)),
+                                _mm256_cmpgt_epi32(_mm256_setzero_si256(), relative)),
+                _mm256_set1_epi32(-1));
+        const __m256i low =
+            nearby ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + base))
+                   : _mm256_setzero_si256();
+        const __m256i high =
+            nearby ? _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixels + base + 8))
+                   : _mm256_setzero_si256();
         for (int t = 0; t < taps.k; ++t) {
+            const __m256i index = _mm256_add_epi32(relative, _mm256_set1_epi32(t));
             const __m256i c =
-                _mm256_i32gather_epi32(pixels, _mm256_add_epi32(first, _mm256_set1_epi32(t)), 4);
+                nearby ? _mm256_blendv_epi8(_mm256_permutevar8x32_epi32(low, index),
+                                            _mm256_permutevar8x32_epi32(high, index),
+                                            _mm256_cmpgt_epi32(index, _mm256_set1_epi32(7)))
+                       : _mm256_i32gather_epi32(pixels,
+                                                _mm256_add_epi32(first, _mm256_set1_epi32(t)), 4);
             const __m256i w = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(
                 taps.byTap.data() + static_cast<std::size_t>(t) * outputs + at));
+            if (taps.smallWeights) {
+                // Red and blue as the two 16-bit halves of each pixel, green alone in the low one.
+                const __m256i redBlue = _mm256_and_si256(c, redBlueBytes);
+                const __m256i gr = _mm256_and_si256(_mm256_srli_epi32(c, 8), byte);
+                r = _mm256_add_epi32(r, _mm256_madd_epi16(redBlue, w));
+                b = _mm256_add_epi32(b, _mm256_madd_epi16(redBlue, _mm256_slli_epi32(w, 16)));
+                g = _mm256_add_epi32(g, _mm256_madd_epi16(gr, w));
+                continue;
+            }
             r = _mm256_add_epi32(r, _mm256_mullo_epi32(_mm256_and_si256(c, byte), w));
             g = _mm256_add_epi32(
                 g, _mm256_mullo_epi32(_mm256_and_si256(_mm256_srli_epi32(c, 8), byte), w));
@@ -286,6 +328,61 @@ __attribute__((target("avx2"))) void resampleRowGathered(const PackedColor* src,
         red[o] = sums[0];
         green[o] = sums[1];
         blue[o] = sums[2];
+    }
+}
+
+// divideRow for eight sums, each below 2^31 with half of d added, as are their quotients' and
+// the next numbers' products with d.
+__attribute__((target("avx2"), always_inline)) inline __m256i divideEight(__m256i sum, __m256i half,
+                                                                          __m256i divisor,
+                                                                          __m256 inverse) {
+    const __m256i x = _mm256_add_epi32(sum, half);
+    __m256i q = _mm256_cvttps_epi32(_mm256_mul_ps(_mm256_cvtepi32_ps(x), inverse));
+    // q - 1 where q d > x, then q + 1 where (q + 1) d <= x.
+    q = _mm256_add_epi32(q, _mm256_cmpgt_epi32(_mm256_mullo_epi32(q, divisor), x));
+    const __m256i up = _mm256_add_epi32(q, _mm256_set1_epi32(1));
+    const __m256i over = _mm256_cmpgt_epi32(_mm256_mullo_epi32(up, divisor), x);
+    return _mm256_sub_epi32(q, _mm256_xor_si256(over, _mm256_set1_epi32(-1)));
+}
+
+// The vertical pass of one output row in one go: the weighed sum of the row's (at most four)
+// horizontally resampled source rows, divided as divideRow divides and packed, eight pixels at
+// a time. Needs every sum plus half the denominator below 2^31, so that the signed
+// instructions see the same numbers.
+__attribute__((target("avx2"))) void finishRowGathered(const std::uint32_t* const* rows,
+                                                       const std::uint32_t* weights, int count,
+                                                       std::int32_t width, std::uint32_t d,
+                                                       PackedColor* out) {
+    const __m256i half = _mm256_set1_epi32(static_cast<int>(d / 2));
+    const __m256i divisor = _mm256_set1_epi32(static_cast<int>(d));
+    const __m256 inverse = _mm256_set1_ps(1.0f / static_cast<float>(d));
+    const std::size_t plane = static_cast<std::size_t>(width);
+    std::int32_t x = 0;
+    for (; x + 8 <= width; x += 8) {
+        __m256i sums[3] = {_mm256_setzero_si256(), _mm256_setzero_si256(), _mm256_setzero_si256()};
+        for (int t = 0; t < count; ++t) {
+            const __m256i w = _mm256_set1_epi32(static_cast<int>(weights[t]));
+            for (int channel = 0; channel < 3; ++channel) {
+                const __m256i v = _mm256_loadu_si256(
+                    reinterpret_cast<const __m256i*>(rows[t] + channel * plane + x));
+                sums[channel] = _mm256_add_epi32(sums[channel], _mm256_mullo_epi32(v, w));
+            }
+        }
+        const __m256i packed = _mm256_or_si256(
+            divideEight(sums[0], half, divisor, inverse),
+            _mm256_or_si256(_mm256_slli_epi32(divideEight(sums[1], half, divisor, inverse), 8),
+                            _mm256_slli_epi32(divideEight(sums[2], half, divisor, inverse), 16)));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + x), packed);
+    }
+    const std::uint32_t halfScalar = d / 2;
+    for (; x < width; ++x) {
+        std::uint32_t colour = 0;
+        for (int channel = 0; channel < 3; ++channel) {
+            std::uint32_t sum = 0;
+            for (int t = 0; t < count; ++t) sum += weights[t] * rows[t][channel * plane + x];
+            colour |= ((sum + halfScalar) / d) << (8 * channel);
+        }
+        out[x] = static_cast<PackedColor>(colour);
     }
 }
 #endif
@@ -331,29 +428,109 @@ STROBO_SCALE_CLONES void divideRow(const std::uint32_t* sum, std::uint32_t* quot
     }
 }
 
-// The 32-bit path with fixed tap counts; nullopt-like empty image when it does not apply.
-bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& down,
-                const OutputPart& part, PackedImage& result) {
-    const std::uint64_t denominator = across.denominator * down.denominator;
+// Taps for a source of which only a window is given: the positions of the outputs in
+// [begin, end) made relative to the window's origin, every other output without taps. False
+// when an output of the run needs a pixel outside the window.
+bool shiftTaps(AxisTaps& taps, std::int32_t origin, std::int32_t length, std::int32_t begin,
+               std::int32_t end) {
+    for (std::size_t o = 0; o < taps.first.size(); ++o) {
+        const auto output = static_cast<std::int32_t>(o);
+        if (output < begin || output >= end) {
+            taps.first[o] = 0;
+            taps.count[o] = 0;
+            continue;
+        }
+        if (taps.count[o] == 0) continue;
+        taps.first[o] -= origin;
+        if (taps.first[o] < 0 || taps.first[o] + taps.count[o] > length) return false;
+    }
+    return true;
+}
+
+// Everything a resampling works out before it reads a pixel. A frame after frame of one size
+// needs the same each time, so the last one is kept.
+struct ScalePlan {
+    struct Key {
+        std::int32_t sourceWidth = 0, sourceHeight = 0, width = 0, height = 0;
+        std::int32_t left = 0, top = 0, windowWidth = 0, windowHeight = 0;
+        std::int32_t partLeft = 0, partTop = 0, partRight = 0, partBottom = 0;
+        bool operator==(const Key&) const = default;
+    };
+    Key key;
+    bool fits = false;
+    AxisTaps across;
+    AxisTaps down;
+    FixedTaps fixed;
+};
+
+const ScalePlan& planFor(const ScalePlan::Key& key) {
+    thread_local ScalePlan plan;
+    thread_local bool made = false;
+    if (made && plan.key == key) return plan;
+    made = false;
+    plan.key = key;
+    plan.across = makeAxisTaps(key.sourceWidth, key.width);
+    plan.down = makeAxisTaps(key.sourceHeight, key.height);
+    plan.fits = shiftTaps(plan.across, key.left, key.windowWidth, key.partLeft, key.partRight) &&
+                shiftTaps(plan.down, key.top, key.windowHeight, key.partTop, key.partBottom);
+    plan.fixed = plan.fits ? fixTaps(plan.across, key.windowWidth) : FixedTaps{};
+    made = true;
+    return plan;
+}
+
+// The 32-bit path with fixed tap counts; false when it does not apply.
+bool scaleFixed(const PackedImage& src, const ScalePlan& plan, const OutputPart& part,
+                PackedImage& result) {
+    const AxisTaps& down = plan.down;
+    const std::uint64_t denominator = plan.across.denominator * down.denominator;
     if (denominator > std::uint64_t{0xFFFFFFFF} / 257) return false;
-    const FixedTaps h = fixTaps(across, src.width);
+    const FixedTaps& h = plan.fixed;
     const FixedRowFunction resample = fixedRowFunction(h.k);
     if (!resample) return false;
     const auto d = static_cast<std::uint32_t>(denominator);
     const std::int32_t width = part.right - part.left;
     const std::size_t rowValues = static_cast<std::size_t>(width) * 3;
+#if STROBO_SCALE_GATHER
+    // Sums up to 255 d, quotients up to 256 and their products with d stay below 2^31.
+    const bool finishAtOnce =
+        resample == &resampleRowGathered && denominator <= std::uint64_t{0x7FFFFFFF} / 260;
+#else
+    constexpr bool finishAtOnce = false;
+#endif
 
-    std::array<std::vector<std::uint32_t>, 2> cached = {std::vector<std::uint32_t>(rowValues),
-                                                        std::vector<std::uint32_t>(rowValues)};
-    std::array<std::int32_t, 2> cachedRow = {-1, -1};
-    std::vector<std::uint32_t> sum(rowValues);
-    std::vector<std::uint32_t> quotient(rowValues);
+    thread_local std::array<std::vector<std::uint32_t>, 4> cached;
+    std::array<std::int32_t, 4> cachedRow = {-1, -1, -1, -1};
+    for (auto& row : cached) row.resize(rowValues);
+    thread_local std::vector<std::uint32_t> sum;
+    thread_local std::vector<std::uint32_t> quotient;
+    sum.resize(rowValues);
+    quotient.resize(rowValues);
     for (std::int32_t y = part.top; y < part.bottom; ++y) {
-        std::fill(sum.begin(), sum.end(), 0u);
         const std::uint64_t* w = down.weights.data() + down.offset[y];
-        for (std::int32_t t = 0; t < down.count[y]; ++t) {
+        const std::int32_t count = down.count[y];
+        PackedColor* out = result.row(y) + part.left;
+        if (finishAtOnce && count <= 4) {
+#if STROBO_SCALE_GATHER
+            const std::uint32_t* rows[4] = {};
+            std::uint32_t weights[4] = {};
+            for (std::int32_t t = 0; t < count; ++t) {
+                const std::int32_t sourceRow = down.first[y] + t;
+                const std::size_t slot = static_cast<std::size_t>(sourceRow) % 4;
+                if (cachedRow[slot] != sourceRow) {
+                    resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
+                    cachedRow[slot] = sourceRow;
+                }
+                rows[t] = cached[slot].data();
+                weights[t] = static_cast<std::uint32_t>(w[t]);
+            }
+            finishRowGathered(rows, weights, count, width, d, out);
+#endif
+            continue;
+        }
+        std::fill(sum.begin(), sum.end(), 0u);
+        for (std::int32_t t = 0; t < count; ++t) {
             const std::int32_t sourceRow = down.first[y] + t;
-            const std::size_t slot = static_cast<std::size_t>(sourceRow) % 2;
+            const std::size_t slot = static_cast<std::size_t>(sourceRow) % 4;
             if (cachedRow[slot] != sourceRow) {
                 resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
                 cachedRow[slot] = sourceRow;
@@ -362,13 +539,41 @@ bool scaleFixed(const PackedImage& src, const AxisTaps& across, const AxisTaps& 
                        rowValues);
         }
         divideRow(sum.data(), quotient.data(), rowValues, d);
-        PackedColor* out = result.row(y) + part.left;
         const std::uint32_t* red = quotient.data();
         const std::uint32_t* green = red + width;
         const std::uint32_t* blue = green + width;
         for (std::int32_t x = 0; x < width; ++x) {
             out[x] = static_cast<PackedColor>(red[x] | (green[x] << 8) | (blue[x] << 16));
         }
+    }
+    return true;
+}
+
+OutputPart clampedPart(OutputPart part, std::int32_t width, std::int32_t height) {
+    part.left = std::clamp(part.left, 0, width);
+    part.right = std::clamp(part.right, part.left, width);
+    part.top = std::clamp(part.top, 0, height);
+    part.bottom = std::clamp(part.bottom, part.top, height);
+    return part;
+}
+
+// scaleWindowPart into `result`, already width x height; false when the window does not hold
+// every source pixel of the part.
+bool scaleWindowInto(const PackedImage& window, std::int32_t left, std::int32_t top,
+                     std::int32_t sourceWidth, std::int32_t sourceHeight, OutputPart part,
+                     PackedImage& result) {
+    const ScalePlan& plan =
+        planFor({sourceWidth, sourceHeight, result.width, result.height, left, top, window.width,
+                 window.height, part.left, part.top, part.right, part.bottom});
+    if (!plan.fits) return false;
+    // Every sum is at most 255 times the denominator; 32-bit sums are twice as fast to add and
+    // divide, and exact while that bound fits.
+    const std::uint64_t denominator = plan.across.denominator * plan.down.denominator;
+    if (scaleFixed(window, plan, part, result)) return true;
+    if (denominator <= std::uint64_t{0xFFFFFFFF} / 255) {
+        scaleWith<std::uint32_t>(window, plan.across, plan.down, part, result);
+    } else {
+        scaleWith<std::uint64_t>(window, plan.across, plan.down, part, result);
     }
     return true;
 }
@@ -383,30 +588,38 @@ PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int3
                            OutputPart part) {
     if (width <= 0 || height <= 0 || src.isNull()) return PackedImage();
     PackedImage result(width, height, 0);
-    part.left = std::clamp(part.left, 0, width);
-    part.right = std::clamp(part.right, part.left, width);
-    part.top = std::clamp(part.top, 0, height);
-    part.bottom = std::clamp(part.bottom, part.top, height);
+    part = clampedPart(part, width, height);
     if (part.left == part.right || part.top == part.bottom) return result;
-
-    const AxisTaps across = makeAxisTaps(src.width, width);
-    const AxisTaps down = makeAxisTaps(src.height, height);
-    // Every sum is at most 255 times the denominator; 32-bit sums are twice as fast to add and
-    // divide, and exact while that bound fits.
-    const std::uint64_t denominator = across.denominator * down.denominator;
-    if (scaleFixed(src, across, down, part, result)) return result;
-    if (denominator <= std::uint64_t{0xFFFFFFFF} / 255) {
-        scaleWith<std::uint32_t>(src, across, down, part, result);
-    } else {
-        scaleWith<std::uint64_t>(src, across, down, part, result);
-    }
+    scaleWindowInto(src, 0, 0, src.width, src.height, part, result);
     return result;
+}
+
+bool scaleWindowPartInto(const PackedImage& window, std::int32_t left, std::int32_t top,
+                         std::int32_t sourceWidth, std::int32_t sourceHeight, OutputPart part,
+                         PackedImage& result) {
+    if (result.isNull() || window.isNull() || sourceWidth <= 0 || sourceHeight <= 0) return false;
+    part = clampedPart(part, result.width, result.height);
+    if (part.left == part.right || part.top == part.bottom) return true;
+    return scaleWindowInto(window, left, top, sourceWidth, sourceHeight, part, result);
 }
 
 std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std::int32_t target,
                                                        std::int32_t begin, std::int32_t end) {
     if (source <= 0 || target <= 0 || begin >= end) return {0, 0};
     // The very taps scaleImage weighs with, so the answer cannot drift from the resampling.
+    // A frame asks the same two questions, one per axis, frame after frame.
+    struct Answer {
+        std::int32_t source = 0, target = 0, begin = 0, end = 0;
+        std::pair<std::int32_t, std::int32_t> run;
+    };
+    thread_local std::array<Answer, 2> answers;
+    thread_local std::size_t nextAnswer = 0;
+    for (const Answer& answer : answers) {
+        if (answer.source == source && answer.target == target && answer.begin == begin &&
+            answer.end == end) {
+            return answer.run;
+        }
+    }
     const AxisTaps taps = makeAxisTaps(source, target);
     std::int32_t first = -1;
     std::int32_t last = -1;
@@ -418,8 +631,11 @@ std::pair<std::int32_t, std::int32_t> outputsFedOnlyBy(std::int32_t source, std:
         if (first < 0) first = o;
         last = o;
     }
-    if (first < 0) return {0, 0};
-    return {first, last + 1};
+    const std::pair<std::int32_t, std::int32_t> run =
+        first < 0 ? std::pair<std::int32_t, std::int32_t>{0, 0} : std::pair{first, last + 1};
+    answers[nextAnswer] = Answer{source, target, begin, end, run};
+    nextAnswer = (nextAnswer + 1) % answers.size();
+    return run;
 }
 
 }  // namespace strobo::engine

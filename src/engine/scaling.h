@@ -26,6 +26,15 @@ struct OutputPart {
 PackedImage scaleImagePart(const PackedImage& src, std::int32_t width, std::int32_t height,
                            OutputPart part);
 
+// scaleImagePart's pixels inside `part` of a sourceWidth x sourceHeight picture of which only
+// `window` is given, its pixel (0, 0) standing at (left, top), written into `result` (already of
+// the output size; the pixels outside the part are left as they are): for a picture whose part
+// of interest is known to come from the window alone, without making the rest. False, writing
+// nothing, when some pixel of the part takes from outside the window (or for an empty window).
+bool scaleWindowPartInto(const PackedImage& window, std::int32_t left, std::int32_t top,
+                         std::int32_t sourceWidth, std::int32_t sourceHeight, OutputPart part,
+                         PackedImage& result);
+
 // Along one axis resampled by scaleImage from `source` to `target` pixels: the run [first, end)
 // of output pixels that take something from, and only from, source pixels begin .. end-1.
 // Output pixels at the run's edges that mix in a source pixel outside it are left out; an empty

@@ -133,6 +133,30 @@ std::error_code replaceFileContents(const std::string& target,
     return file.replaceTarget();
 }
 
+std::error_code writeNewFile(const std::string& target, std::span<const std::uint8_t> bytes) {
+    Descriptor file(::open(target.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666));
+    if (file.get() < 0) return osError();
+    const std::uint8_t* data = bytes.data();
+    std::size_t size = bytes.size();
+    std::error_code error;
+    while (size > 0 && !error) {
+        const ssize_t written = ::write(file.get(), data, size);
+        if (written < 0) {
+            if (errno != EINTR) error = osError();
+            continue;
+        }
+        if (written == 0) {
+            error = std::make_error_code(std::errc::io_error);
+            continue;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    if (std::error_code closing = file.close(); !error) error = closing;
+    if (error) ::unlink(target.c_str());
+    return error;
+}
+
 std::error_code replaceWithCopy(const std::string& source, const std::string& target) {
     Descriptor in(::open(source.c_str(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0) return osError();

@@ -17,6 +17,11 @@ namespace strobo::workfolder {
 // A new file takes the permissions new files get here; a replaced one keeps its own.
 std::error_code replaceFileContents(const std::string& target, std::span<const std::uint8_t> bytes);
 
+// A file that must not exist yet, written straight under its name, for a folder no one else
+// looks into until the writer is done: the temporary and the rename would only add work. A file
+// that cannot be finished is removed; one already there fails the write and stays.
+std::error_code writeNewFile(const std::string& target, std::span<const std::uint8_t> bytes);
+
 // The copy takes the source's permissions, as a copy always has here. A read error of the
 // source fails the copy as a write error does.
 std::error_code replaceWithCopy(const std::string& source, const std::string& target);

@@ -17,11 +17,24 @@ namespace wf = workfolder;
 namespace {
 
 engine::PackedImage cropTopLeft(const engine::PackedImage& image, int width, int height) {
-    engine::PackedImage out(std::min(width, image.width), std::min(height, image.height));
+    engine::PackedImage out;
+    out.width = std::min(width, image.width);
+    out.height = std::min(height, image.height);
+    // Row after row, without filling the picture first.
+    out.pixels.reserve(static_cast<std::size_t>(out.width) * static_cast<std::size_t>(out.height));
     for (int y = 0; y < out.height; ++y) {
-        std::copy_n(image.row(y), out.width, out.row(y));
+        out.pixels.insert(out.pixels.end(), image.row(y), image.row(y) + out.width);
     }
     return out;
+}
+
+// The video of B lies on B, so that its points can be composed on their own.
+bool videoOnPicture(const ShrunkFrame& b) {
+    if (!b.video) return false;
+    const PictureArea& v = *b.video;
+    return v.x >= 0 && v.y >= 0 && v.width >= 0 && v.height >= 0 &&
+           std::int64_t{v.x} + v.width <= b.picture.width &&
+           std::int64_t{v.y} + v.height <= b.picture.height;
 }
 
 // Ends the view's step however the step ends.
@@ -48,31 +61,97 @@ std::pair<std::int32_t, std::int32_t> scaledFrameSize(std::int32_t width, std::i
     return {wf::toInt32(f * width), wf::toInt32(f * height)};
 }
 
+namespace {
+
+// The output pixels of a width x height picture shrunk to w x h that take from its video alone.
+engine::OutputPart videoPart(std::int32_t width, std::int32_t height, std::int32_t w,
+                             std::int32_t h, const PictureArea& v) {
+    const auto [left, right] = engine::outputsFedOnlyBy(
+        width, w, std::max(v.x, 0),
+        static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{v.x} + v.width, width)));
+    const auto [top, bottom] = engine::outputsFedOnlyBy(
+        height, h, std::max(v.y, 0),
+        static_cast<std::int32_t>(std::min<std::int64_t>(std::int64_t{v.y} + v.height, height)));
+    return {left, top, right, bottom};
+}
+
+PictureArea areaOf(const engine::OutputPart& part) {
+    return PictureArea{part.left, part.top, part.right - part.left, part.bottom - part.top};
+}
+
+}  // namespace
+
 ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
                         const std::optional<PictureArea>& videoArea) {
     const auto [w, h] = scaledFrameSize(frame.width, frame.height, kScalePercent);
     if (!videoArea || w <= 0 || h <= 0 || frame.isNull()) {
         return ShrunkFrame{engine::scaleImage(frame, w, h), std::nullopt};
     }
-    const PictureArea& v = *videoArea;
-    const auto [left, right] =
-        engine::outputsFedOnlyBy(frame.width, w, std::max(v.x, 0),
-                                 static_cast<std::int32_t>(std::min<std::int64_t>(
-                                     std::int64_t{v.x} + v.width, frame.width)));
-    const auto [top, bottom] =
-        engine::outputsFedOnlyBy(frame.height, h, std::max(v.y, 0),
-                                 static_cast<std::int32_t>(std::min<std::int64_t>(
-                                     std::int64_t{v.y} + v.height, frame.height)));
+    const engine::OutputPart part = videoPart(frame.width, frame.height, w, h, *videoArea);
     // Every reader of a shrunk frame with a known video looks at the video alone, so the pixels
     // beside it are not worth resampling.
-    return ShrunkFrame{engine::scaleImagePart(frame, w, h, {left, top, right, bottom}),
-                       PictureArea{left, top, right - left, bottom - top}};
+    return ShrunkFrame{engine::scaleImagePart(frame, w, h, part), areaOf(part)};
+}
+
+bool shrinkVideoOfPicture(const engine::PackedImage& video, std::int32_t pictureWidth,
+                          std::int32_t pictureHeight, const PictureArea& videoArea,
+                          ShrunkFrame& into) {
+    const auto [w, h] = scaledFrameSize(pictureWidth, pictureHeight, kScalePercent);
+    if (w <= 0 || h <= 0 || video.isNull()) return false;
+    const engine::OutputPart part = videoPart(pictureWidth, pictureHeight, w, h, videoArea);
+    const PictureArea shrunkVideo = areaOf(part);
+    // The last frame's picture is black beside the same video: only the video is made again.
+    const bool reuse = into.picture.width == w && into.picture.height == h &&
+                       into.video == std::optional<PictureArea>(shrunkVideo);
+    engine::PackedImage fresh;
+    engine::PackedImage& picture = reuse ? into.picture : (fresh = engine::PackedImage(w, h, 0));
+    if (!engine::scaleWindowPartInto(video, videoArea.x, videoArea.y, pictureWidth, pictureHeight,
+                                     part, picture)) {
+        return false;
+    }
+    if (!reuse) into = ShrunkFrame{std::move(fresh), shrunkVideo};
+    return true;
 }
 
 StrobeComposer::StrobeComposer()
     : m_composed(kComposedSurfaceWidth, kComposedSurfaceHeight, kComposedBackColor) {}
 
+bool StrobeComposer::composeVideo(const engine::PackedImage& a, const ShrunkFrame& b,
+                                  engine::PackedImage* into) {
+    if (!videoOnPicture(b)) return false;
+    // As compose's whole-picture way, but only the video's points are combined: every point
+    // beside it is A's.
+    engine::compositionBufferBound(a.width, a.height);
+    const PictureArea& v = *b.video;
+    const int width = std::min(a.width, m_composed.width);
+    const int left = std::clamp(v.x, 0, std::max(width, 0));
+    const int right = std::clamp(v.x + v.width, left, std::max(width, 0));
+    for (int y = 0; y < std::min(a.height, m_composed.height) && width > 0; ++y) {
+        const engine::PackedColor* from = a.row(y);
+        engine::PackedColor* to = m_composed.row(y);
+        if (v.isEmpty() || y < v.y || y >= v.y + v.height) {
+            std::copy_n(from, width, to);
+            continue;
+        }
+        std::copy_n(from, left, to);
+        engine::composeRunFast(from + left, b.picture.row(y) + left, to + left, right - left,
+                               m_operation);
+        std::copy(from + right, from + width, to + right);
+        if (into) std::copy(to + left, to + right, into->row(y) + left);
+    }
+    return true;
+}
+
+void StrobeComposer::composeInPlace(engine::PackedImage& picture, const ShrunkFrame& b) {
+    // A of the strobe picture's own size is C's top-left but for the video: only that changes.
+    const bool cropSize = picture.width == std::min(kStrobeWidth, m_composed.width) &&
+                          picture.height == std::min(kStrobeHeight, m_composed.height);
+    if (cropSize && composeVideo(picture, b, &picture)) return;
+    picture = compose(picture, b);
+}
+
 engine::PackedImage StrobeComposer::compose(const engine::PackedImage& a, const ShrunkFrame& b) {
+    if (composeVideo(a, b, nullptr)) return cropTopLeft(m_composed, kStrobeWidth, kStrobeHeight);
     engine::composeImagesFast(a, b.picture, m_composed, a.width, a.height, m_operation);
     if (b.video) {
         // Every pixel is composed on its own, so putting A back beside the video afterwards is

@@ -77,6 +77,15 @@ using ShrunkFrameSource = std::function<ShrunkFrame(std::int64_t n)>;
 ShrunkFrame shrinkFrame(const engine::PackedImage& frame,
                         const std::optional<PictureArea>& videoArea);
 
+// Makes `into` shrinkFrame(picture, videoArea) of a pictureWidth x pictureHeight picture whose
+// video area shows `video` from its pixel (0, 0) on, from `video` alone, as the video's shrunk
+// pixels take nothing from beside it: the picture need not be painted first, and a shrunk frame
+// of the same size and video is overwritten in place. False, leaving `into` as it was, when the
+// area reaches beyond `video` or the picture has no shrunk size.
+bool shrinkVideoOfPicture(const engine::PackedImage& video, std::int32_t pictureWidth,
+                          std::int32_t pictureHeight, const PictureArea& videoArea,
+                          ShrunkFrame& into);
+
 // The composition of one step, the same for every road that builds a strobe series so that they
 // cannot give different pictures. C persists from step to step, as the picture box does.
 class StrobeComposer {
@@ -91,10 +100,17 @@ class StrobeComposer {
     // a strobe picture. Without a known video B is combined wherever A is, points beyond B
     // reading as -1. Returns the step's strobe picture, C's top-left 400 x 300.
     engine::PackedImage compose(const engine::PackedImage& a, const ShrunkFrame& b);
+    // picture = compose(picture, b), reusing the picture's memory where it can.
+    void composeInPlace(engine::PackedImage& picture, const ShrunkFrame& b);
 
     const engine::PackedImage& composed() const { return m_composed; }
 
   private:
+    // compose's C for a B whose video lies on it, its video points also written into `into`
+    // (A's size, or null); false, doing nothing, for any other B.
+    bool composeVideo(const engine::PackedImage& a, const ShrunkFrame& b,
+                      engine::PackedImage* into);
+
     engine::CompositionOperation m_operation = engine::kOperationMax;
     engine::PackedImage m_composed;
 };

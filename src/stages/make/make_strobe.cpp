@@ -86,13 +86,25 @@ engine::PackedImage frameFilePicture(const engine::PackedImage& frame) {
     return paintPlaybackPicture(frame, true, kHeadlessPlaybackBackColor);
 }
 
+// Makes `into` the player's frame painted into the playback picture and shrunk as the build
+// shrinks a frame file: straight from the frame, unpainted, whenever the video's pixels allow.
+void shrinkFrameFile(const engine::PackedImage& frame, const PictureArea& videoArea,
+                     ShrunkFrame& into) {
+    if (videoArea.width <= frame.width && videoArea.height <= frame.height &&
+        shrinkVideoOfPicture(frame, kPlaybackWidth, kPlaybackHeight, videoArea, into)) {
+        return;
+    }
+    into = shrinkFrame(frameFilePicture(frame), videoArea);
+}
+
 // Frame file n of an extraction of the clip, made without the file and shrunk as the build
 // shrinks it.
 ShrunkFrameSource clipFrameSource(media::VideoDecoder& decoder, const PictureArea& videoArea) {
     return [&decoder, videoArea](std::int64_t n) {
-        return shrinkFrame(frameFilePicture(decodeStageFrame(
-                               decoder, clipIndexOfFrameFile(n, decoder.frameCount()))),
-                           videoArea);
+        ShrunkFrame shrunk;
+        shrinkFrameFile(decodeStageFrame(decoder, clipIndexOfFrameFile(n, decoder.frameCount())),
+                        videoArea, shrunk);
+        return shrunk;
     };
 }
 
@@ -267,12 +279,14 @@ void composeInWindowSize(const MakeRequest& request, media::VideoDecoder& decode
                          std::optional<SampledVote>& vote, bool tell, const Progress& progress) {
     std::int64_t shrunkCount = 0;
     // Painting, shrinking and composing run beside the decoder, and writing beside them.
+    // Kept from frame to frame, so that only its video is made again.
+    ShrunkFrame shrunk;
     WorkerThread worker([&](engine::PackedImage frame) {
-        const ShrunkFrame shrunk = shrinkFrame(frameFilePicture(frame), videoArea);
+        shrinkFrameFile(frame, videoArea, shrunk);
         if (vote) vote->offer(shrunkCount, shrunk);
         ++shrunkCount;
         series.add([&shrunk](Candidate& candidate) {
-            candidate.picture = candidate.composer.compose(candidate.picture, shrunk);
+            candidate.composer.composeInPlace(candidate.picture, shrunk);
         });
     });
     const std::int64_t used = usedFrameCount(request);

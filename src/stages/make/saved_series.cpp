@@ -64,7 +64,8 @@ void SavedSeries::write(const engine::PackedImage& picture) {
     ++m_written;
     // The very bytes the file store writes for a picture.
     wf::encodeBitmap24(picture, m_bytes);
-    if (const std::error_code error = wf::replaceFileContents(pendingFile(m_written), m_bytes)) {
+    // The folder is private until the commit, and each name is new: no temporary is needed.
+    if (const std::error_code error = wf::writeNewFile(pendingFile(m_written), m_bytes)) {
         throw wf::fileFailure(wf::FileFailureKind::PictureNotWritten, finalName(m_written), {},
                               error);
     }

@@ -258,26 +258,34 @@ class PictureConverter {
         const bool resized = frame.width != m_scaledWidth || frame.height != m_scaledHeight;
         if (resized && isYuv(pixelFormat)) {
             if (!m_resized) m_resized = resizedPicture(m_scaledWidth, m_scaledHeight);
-            const bool smaller = m_scaledWidth <= frame.width && m_scaledHeight <= frame.height;
-            m_resizer.reset(sws_getCachedContext(m_resizer.release(), frame.width, frame.height,
-                                                 pixelFormat, m_scaledWidth, m_scaledHeight,
-                                                 kResizedFormat, smaller ? SWS_AREA : SWS_BICUBIC,
-                                                 nullptr, nullptr, nullptr));
-            if (!m_resizer) throw unsupported(pixelFormat);
-            // Only the size changes here: the levels and the matrix stay the clip's.
-            sws_setColorspaceDetails(m_resizer.get(), coefficients, fullRange ? 1 : 0, coefficients,
-                                     fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+            const ContextKey key{frame.width, frame.height, pixelFormat, fullRange, matrix};
+            if (!m_resizer || key != m_resizerKey) {
+                const bool smaller = m_scaledWidth <= frame.width && m_scaledHeight <= frame.height;
+                m_resizer.reset(sws_getCachedContext(
+                    m_resizer.release(), frame.width, frame.height, pixelFormat, m_scaledWidth,
+                    m_scaledHeight, kResizedFormat, smaller ? SWS_AREA : SWS_BICUBIC, nullptr,
+                    nullptr, nullptr));
+                if (!m_resizer) throw unsupported(pixelFormat);
+                // Only the size changes here: the levels and the matrix stay the clip's.
+                sws_setColorspaceDetails(m_resizer.get(), coefficients, fullRange ? 1 : 0,
+                                         coefficients, fullRange ? 1 : 0, 0, 1 << 16, 1 << 16);
+                m_resizerKey = key;
+            }
             sws_scale(m_resizer.get(), frame.data, frame.linesize, 0, frame.height, m_resized->data,
                       m_resized->linesize);
             source = m_resized.get();
             pixelFormat = kResizedFormat;
         }
-        m_scaler.reset(sws_getCachedContext(
-            m_scaler.release(), source->width, source->height, pixelFormat, m_scaledWidth,
-            m_scaledHeight, packedColorPixelFormat(), SWS_BICUBIC, nullptr, nullptr, nullptr));
-        if (!m_scaler) throw unsupported(pixelFormat);
-        sws_setColorspaceDetails(m_scaler.get(), coefficients, fullRange ? 1 : 0,
-                                 sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+        const ContextKey key{source->width, source->height, pixelFormat, fullRange, matrix};
+        if (!m_scaler || key != m_scalerKey) {
+            m_scaler.reset(sws_getCachedContext(
+                m_scaler.release(), source->width, source->height, pixelFormat, m_scaledWidth,
+                m_scaledHeight, packedColorPixelFormat(), SWS_BICUBIC, nullptr, nullptr, nullptr));
+            if (!m_scaler) throw unsupported(pixelFormat);
+            sws_setColorspaceDetails(m_scaler.get(), coefficients, fullRange ? 1 : 0,
+                                     sws_getCoefficients(SWS_CS_DEFAULT), 1, 0, 1 << 16, 1 << 16);
+            m_scalerKey = key;
+        }
         // swscale writes into a picture kept from one frame to the next; the delivered one is
         // made from it in one pass, which also clears the fourth byte: padding in swscale's
         // format, zero in the packed colour.
@@ -304,6 +312,19 @@ class PictureConverter {
 
   private:
     static constexpr AVPixelFormat kResizedFormat = AV_PIX_FMT_YUV420P;
+
+    // What a scaling context was made for. Once it has been told the levels and the matrix,
+    // sws_getCachedContext no longer recognises it as the one asked for and builds it afresh,
+    // filters and all, for every picture: the contexts are kept here instead while the
+    // pictures stay alike.
+    struct ContextKey {
+        int width = 0;
+        int height = 0;
+        AVPixelFormat format = AV_PIX_FMT_NONE;
+        bool fullRange = false;
+        int matrix = 0;
+        bool operator==(const ContextKey&) const = default;
+    };
 
     static bool isYuv(AVPixelFormat format) {
         const AVPixFmtDescriptor* d = av_pix_fmt_desc_get(format);
@@ -346,8 +367,10 @@ class PictureConverter {
     int m_outputWidth;
     int m_outputHeight;
     SwsPtr m_resizer;
+    ContextKey m_resizerKey;
     FramePtr m_resized;
     SwsPtr m_scaler;
+    ContextKey m_scalerKey;
     engine::PackedImage m_staging;
 };
 
