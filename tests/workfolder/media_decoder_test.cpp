@@ -347,6 +347,23 @@ TEST(VideoDecoderTest, CameraClipsGiveTheFramesTimesAndColoursShown) {
         EXPECT_EQ(readFrameNumber(decoder.frame(k)), k);
         EXPECT_NEAR(decoder.frameTime(k), (k + (k >= 10 ? 6 : 0)) / 30.0, 1e-6) << k;
     }
+
+    // Two recordings put end to end, each restarting its clock: their frames follow one
+    // another rather than interleave by time stamp, and the times run on across the join.
+    const auto part = folder.file("part.ts");
+    ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) + " -frames:v 10 -c:v libx264 -bf 0 " +
+                          shellWord(part)));
+    const auto joined = folder.file("joined.ts");
+    writeBytes(joined, readBytes(part) + readBytes(part));
+    VideoDecoder twice(joined);
+    // The packet cut at the join may be dropped as damaged.
+    ASSERT_GE(twice.frameCount(), 19);
+    int restarts = 0;
+    for (std::int64_t k = 1; k < twice.frameCount(); ++k) {
+        EXPECT_GT(twice.frameTime(k), twice.frameTime(k - 1)) << k;
+        if (readFrameNumber(twice.frame(k)) < readFrameNumber(twice.frame(k - 1))) ++restarts;
+    }
+    EXPECT_EQ(restarts, 1);
 }
 
 // Sets the transformation matrix of the first track header of an MP4 file to a, b / c, d (each

@@ -879,6 +879,11 @@ struct VideoDecoder::State {
         bool everyPts = true;
         bool everyDts = true;
         std::int64_t shown = 0;
+        // Decode times never go back within one recording; where they do, recordings were
+        // joined into one stream (a camera's MPEG-TS files put end to end) and each restarts
+        // its own clock.
+        bool joined = false;
+        std::int64_t lastDts = AV_NOPTS_VALUE;
         packetCount = 0;
         while (readPacket()) {
             const std::int64_t position = packetCount++;
@@ -900,6 +905,10 @@ struct VideoDecoder::State {
             everyDts = everyDts && packet->dts != AV_NOPTS_VALUE;
             if (everyPts) framesByPts.push_back({packet->pts, position});
             if (everyDts) countedTimes.push_back(packet->dts);
+            if (packet->dts != AV_NOPTS_VALUE) {
+                joined = joined || (lastDts != AV_NOPTS_VALUE && packet->dts < lastDts);
+                lastDts = packet->dts;
+            }
         }
         av_packet_unref(packet.get());
         frameCount = shown;
@@ -913,12 +922,36 @@ struct VideoDecoder::State {
                                                  return a.pts == b.pts;
                                              }) == framesByPts.end();
         }
+        // Joined recordings share time stamps, so sorting by them would interleave their
+        // frames: the frames are then counted in the order they come.
+        if (joined) byTimestamp = false;
         if (byTimestamp || !everyDts) countedTimes.clear();
-        std::sort(countedTimes.begin(), countedTimes.end());
+        continueJoinedTimes(countedTimes);
         countedTimes.shrink_to_fit();
         if (!byTimestamp) framesByPts.clear();
         framesByPts.shrink_to_fit();
         rewind();
+    }
+
+    // Decode times made to run on where a joined recording restarts its clock: a step back (or
+    // none) counts as one frame's step, the last seen or the stream's nominal one.
+    void continueJoinedTimes(std::vector<std::int64_t>& times) const {
+        std::int64_t step = 1;
+        if (frameRate.num > 0 && frameRate.den > 0) {
+            step = std::max<std::int64_t>(1, av_rescale_q(1, av_inv_q(frameRate), timeBase));
+        }
+        std::int64_t shift = 0;
+        for (std::size_t i = 1; i < times.size(); ++i) {
+            const std::int64_t stamped = times[i] + shift;
+            const std::int64_t previous = times[i - 1];
+            if (stamped > previous) {
+                step = stamped - previous;
+                times[i] = stamped;
+                continue;
+            }
+            shift += previous + step - stamped;
+            times[i] = previous + step;
+        }
     }
 
     double frameTime(std::int64_t index) const {
