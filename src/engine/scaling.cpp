@@ -505,6 +505,15 @@ bool scaleFixed(const PackedImage& src, const ScalePlan& plan, const OutputPart&
     thread_local std::vector<std::uint32_t> quotient;
     sum.resize(rowValues);
     quotient.resize(rowValues);
+    // A source row feeds up to four output rows: it is resampled once and kept in its slot.
+    const auto resampledRow = [&](std::int32_t sourceRow) -> const std::uint32_t* {
+        const std::size_t slot = static_cast<std::size_t>(sourceRow) % 4;
+        if (cachedRow[slot] != sourceRow) {
+            resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
+            cachedRow[slot] = sourceRow;
+        }
+        return cached[slot].data();
+    };
     for (std::int32_t y = part.top; y < part.bottom; ++y) {
         const std::uint64_t* w = down.weights.data() + down.offset[y];
         const std::int32_t count = down.count[y];
@@ -514,13 +523,7 @@ bool scaleFixed(const PackedImage& src, const ScalePlan& plan, const OutputPart&
             const std::uint32_t* rows[4] = {};
             std::uint32_t weights[4] = {};
             for (std::int32_t t = 0; t < count; ++t) {
-                const std::int32_t sourceRow = down.first[y] + t;
-                const std::size_t slot = static_cast<std::size_t>(sourceRow) % 4;
-                if (cachedRow[slot] != sourceRow) {
-                    resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
-                    cachedRow[slot] = sourceRow;
-                }
-                rows[t] = cached[slot].data();
+                rows[t] = resampledRow(down.first[y] + t);
                 weights[t] = static_cast<std::uint32_t>(w[t]);
             }
             finishRowGathered(rows, weights, count, width, d, out);
@@ -529,14 +532,8 @@ bool scaleFixed(const PackedImage& src, const ScalePlan& plan, const OutputPart&
         }
         std::fill(sum.begin(), sum.end(), 0u);
         for (std::int32_t t = 0; t < count; ++t) {
-            const std::int32_t sourceRow = down.first[y] + t;
-            const std::size_t slot = static_cast<std::size_t>(sourceRow) % 4;
-            if (cachedRow[slot] != sourceRow) {
-                resample(src.row(sourceRow), h, cached[slot].data(), part.left, part.right);
-                cachedRow[slot] = sourceRow;
-            }
-            accumulate(sum.data(), cached[slot].data(), static_cast<std::uint32_t>(w[t]),
-                       rowValues);
+            accumulate(sum.data(), resampledRow(down.first[y] + t),
+                       static_cast<std::uint32_t>(w[t]), rowValues);
         }
         divideRow(sum.data(), quotient.data(), rowValues, d);
         const std::uint32_t* red = quotient.data();
