@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <system_error>
 
+#include "stages/make/median_background.h"
 #include "workfolder/failure.h"
 #include "workfolder/media/media_error.h"
 #include "workfolder/utf8_path.h"
@@ -57,6 +58,19 @@ engine::PackedImage decodeStageFrame(media::VideoDecoder& decoder, std::int64_t 
     } catch (const media::MediaError& error) {
         failOrStop(error, decoder.path());
     }
+}
+
+engine::PackedImage clipMedian(workfolder::media::VideoDecoder& decoder, const Progress& progress) {
+    const std::vector<std::int64_t> samples = evenlySpacedIndexes(
+        decoder.frameCount(), medianSampleLimit(decoder.outputWidth(), decoder.outputHeight()));
+    MedianAccumulator median(decoder.outputWidth(), decoder.outputHeight(),
+                             static_cast<int>(samples.size()));
+    const auto total = static_cast<std::int64_t>(samples.size());
+    for (const std::int64_t index : samples) {
+        median.add(decodeStageFrame(decoder, index));
+        reportOrStop(progress, Phase::Median, median.count(), total);
+    }
+    return median.median();
 }
 
 }  // namespace strobo::stages

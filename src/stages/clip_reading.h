@@ -29,4 +29,8 @@ engine::PackedImage decodeStageFrame(workfolder::media::VideoDecoder& decoder, s
 engine::PackedImage decodeStageFrame(workfolder::media::VideoDecoder& decoder, std::int64_t index,
                                      engine::PackedImage& fullSize);
 
+// The per-channel median of frames sampled evenly over the whole clip, at the decoder's size: a
+// picture of the scene without what moves. Progress hears Phase::Median per frame read.
+engine::PackedImage clipMedian(workfolder::media::VideoDecoder& decoder, const Progress& progress);
+
 }  // namespace strobo::stages

@@ -121,16 +121,7 @@ engine::PackedImage windowFrameUsed(const MakeRequest& request, media::VideoDeco
 
 engine::PackedImage clipMedianBackground(const MakeRequest& request, const Progress& progress) {
     media::VideoDecoder decoder = openClip(request);
-    const std::vector<std::int64_t> samples = evenlySpacedIndexes(
-        decoder.frameCount(), medianSampleLimit(decoder.outputWidth(), decoder.outputHeight()));
-    MedianAccumulator median(decoder.outputWidth(), decoder.outputHeight(),
-                             static_cast<int>(samples.size()));
-    const auto total = static_cast<std::int64_t>(samples.size());
-    for (const std::int64_t index : samples) {
-        median.add(decodeStageFrame(decoder, index));
-        reportOrStop(progress, Phase::Median, median.count(), total);
-    }
-    return median.median();
+    return clipMedian(decoder, progress);
 }
 
 // The pictures of one operation as a pass composes them.

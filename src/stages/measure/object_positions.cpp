@@ -11,7 +11,6 @@
 #include "engine/function_clones.h"
 #include "engine/scaling.h"
 #include "stages/clip_reading.h"
-#include "stages/make/median_background.h"
 #include "workfolder/file_services.h"
 #include "workfolder/media/media_error.h"
 #include "workfolder/media/video_decoder.h"
@@ -28,22 +27,9 @@ media::VideoDecoder openClip(const std::string& clip) {
     return openStageClip(clip);
 }
 
-engine::PackedImage medianOfClip(media::VideoDecoder& decoder, const Progress& progress) {
-    const std::vector<std::int64_t> samples = evenlySpacedIndexes(
-        decoder.frameCount(), medianSampleLimit(decoder.outputWidth(), decoder.outputHeight()));
-    MedianAccumulator median(decoder.outputWidth(), decoder.outputHeight(),
-                             static_cast<int>(samples.size()));
-    const auto total = static_cast<std::int64_t>(samples.size());
-    for (const std::int64_t index : samples) {
-        median.add(decodeStageFrame(decoder, index));
-        reportOrStop(progress, Phase::Median, median.count(), total);
-    }
-    return median.median();
-}
-
 engine::PackedImage backgroundFor(media::VideoDecoder& decoder, const std::string& file,
                                   const Progress& progress) {
-    if (file.empty()) return medianOfClip(decoder, progress);
+    if (file.empty()) return clipMedian(decoder, progress);
     wf::FileServices files;
     const engine::PackedImage picture = files.loadPicture(file);
     const int width = decoder.outputWidth();
