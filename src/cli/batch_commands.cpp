@@ -47,6 +47,14 @@ std::int64_t requireEvery(const ParsedArguments& args) {
 
 }  // namespace
 
+int requireDecoderThreads(const ParsedArguments& args) {
+    // Each thread of a frame-threaded decoder holds pictures of its own: beyond a few per
+    // processor, more only cost memory.
+    constexpr std::int64_t kMostThreads = 64;
+    return static_cast<int>(
+        requireWholeNumber("--threads", args.value("--threads").value_or("0"), 0, kMostThreads));
+}
+
 engine::CompositionOperation requireOperation(const std::string& text) {
     if (const auto op = engine::parseOperation(text)) return *op;
     throw InputError("unknown operation / 重ね方が分かりません: \"" + text + "\"");
@@ -93,6 +101,7 @@ int runExtract(const std::vector<std::string>& words) {
     args.expectPositional(2, 2);
     const std::string& clip = args.positional()[0];
     const std::string& folder = args.positional()[1];
+    const int threads = requireDecoderThreads(args);
 
     const auto app = makeBatchApplication();
     wf::FileServices files;
@@ -101,7 +110,7 @@ int runExtract(const std::vector<std::string>& words) {
     // Ctrl-C or a termination request stops the reading of the clip at once, not only between
     // two frames.
     const stages::ExtractionResult result = stages::extractClip(
-        clip, folder, files, view.progress(), [] { return interruptRequested(); });
+        clip, folder, files, view.progress(), [] { return interruptRequested(); }, threads);
     view.finish();
     if (result.stopped) throw Interrupted();
     if (result.failure) throw wf::FailureError(*result.failure);

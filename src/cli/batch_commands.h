@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "cli/arguments.h"
 #include "engine/composition.h"
 
 namespace strobo::cli {
@@ -17,6 +18,10 @@ int runSave(const std::vector<std::string>& words);
 // An operation as the user names it: one of the list's texts or an ASCII alias. Throws
 // InputError naming the text otherwise.
 engine::CompositionOperation requireOperation(const std::string& text);
+
+// --threads N of extract and make: the decoder's thread count, 0 (the default) for as many as
+// FFmpeg picks for the processors. Throws InputError for anything but a whole number up to 64.
+int requireDecoderThreads(const ParsedArguments& args);
 
 // The frame files test1, test2, ... that exist one after another from 1: the N the extraction
 // left, which the build's finish deletes.

@@ -6,12 +6,12 @@ namespace strobo::cli {
 
 const CommandOptions& commandOptions(std::string_view command) {
     static const std::map<std::string_view, CommandOptions> kOptions = {
-        {"extract", {}},
+        {"extract", {{"--threads"}, {}}},
         {"build", {{"--op", "--every"}, {"--keep-frames"}}},
         {"save", {{"--every"}, {}}},
         {"make",
          {{"--first", "--last", "-o", "--output", "--op", "--background", "--every", "--size",
-           "--csv", "--gif", "--mp4"},
+           "--csv", "--gif", "--mp4", "--threads"},
           {"--labels"}}},
         {"demo", {}},
     };

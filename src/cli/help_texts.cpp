@@ -52,7 +52,7 @@ std::string generalHelp() {
 std::string commandHelp(std::string_view command) {
     if (command == "extract") {
         return std::string(
-                   "使い方 / usage: strobo extract CLIP FOLDER\n"
+                   "使い方 / usage: strobo extract CLIP FOLDER [--threads N]\n"
                    "\n"
                    "動画 CLIP を再生ウィンドウで一コマずつ映し、各フレームを作業フォルダー FOLDER "
                    "に\n"
@@ -60,6 +60,11 @@ std::string commandHelp(std::string_view command) {
                    "Plays CLIP frame by frame in the playback window and writes every frame to\n"
                    "the work folder FOLDER as test1.bmp to testN.bmp (653×480 pixels, as the\n"
                    "windows write them), then prints N. FOLDER must exist.\n"
+                   "\n"
+                   "  --threads N  動画を読むスレッドの数 (0 は自動、既定) / the decoder's "
+                   "threads\n"
+                   "               (0, the default: as many as suit the processors). The frame\n"
+                   "               files are the same whatever the number.\n"
                    "\n") +
                kExitCodes;
     }
@@ -113,7 +118,7 @@ std::string commandHelp(std::string_view command) {
                    "使い方 / usage: strobo make CLIP --first S --last E -o PATH [--op OP]\n"
                    "                [--background FILE|black|median] [--every K]\n"
                    "                [--size window|native] [--csv FILE] [--gif FILE]\n"
-                   "                [--mp4 FILE] [--labels]\n"
+                   "                [--mp4 FILE] [--labels] [--threads N]\n"
                    "\n"
                    "書き出し・合成・保存を一度に行い、PATH1.bmp, PATH2.bmp … を作ります。使う\n"
                    "フレームだけを読み、保存する画像のほかは何も書きません。失敗したときや中断\n"
@@ -144,6 +149,9 @@ std::string commandHelp(std::string_view command) {
                "  --gif FILE      連作を GIF アニメにする / the series as an animated GIF\n"
                "  --mp4 FILE      連作を MP4 動画にする / the series as an MP4 video (H.264)\n"
                "  --labels        各画像に印と番号を描く / mark each image and write its number\n"
+               "  --threads N     動画を読むスレッドの数 (0 は自動、既定) / the decoder's threads\n"
+               "                  (0, the default: as many as suit the processors); the\n"
+               "                  pictures are the same whatever the number\n"
                "  PATH が .png で終われば PNG で保存します / PATH ending in .png saves PNG "
                "pictures\n"
                "\n"

@@ -75,6 +75,7 @@ MakeRequest parseMakeArguments(const std::vector<std::string>& words) {
         request.background = BackgroundKind::File;
         request.backgroundFile = background;
     }
+    request.decoderThreads = requireDecoderThreads(args);
     return request;
 }
 

@@ -98,7 +98,7 @@ void HeadlessPlayback::clearVideoFrame() {
 
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,
                              wf::FileServices& files, const Progress& progress,
-                             std::function<bool()> stopRequested) {
+                             std::function<bool()> stopRequested, int decoderThreads) {
     if (isBlank(folder) || !files.folderExists(folder)) {
         ExtractionResult result;
         result.failure = wf::Failure{wf::FailureKind::FolderMissing, folder, {}, {}};
@@ -106,6 +106,7 @@ ExtractionResult extractClip(const std::string& clip, const std::string& folder,
     }
     HeadlessPlayback playback;
     playback.setStopRequest(std::move(stopRequested));
+    playback.mediaPlayer().setDecoderThreads(decoderThreads);
     FrameExtraction extraction(playback, files);
     ExtractionResult result = extraction.run(clip, wf::framePrefix(folder), progress);
     extraction.close();

@@ -60,9 +60,10 @@ class HeadlessPlayback : public MediaPlayback, public workfolder::media::FrameTa
 
 // Extraction without dialogs or windows: plays the clip on a headless playback and writes frame
 // files 1 to N into the folder, the same bytes the windows write. A missing folder is a
-// FolderMissing failure. stopRequested reaches the media layer (see MediaPlayback).
+// FolderMissing failure. stopRequested reaches the media layer (see MediaPlayback);
+// decoderThreads is the decoder's thread count, 0 for FFmpeg's choice.
 ExtractionResult extractClip(const std::string& clip, const std::string& folder,
                              workfolder::FileServices& files, const Progress& progress = {},
-                             std::function<bool()> stopRequested = {});
+                             std::function<bool()> stopRequested = {}, int decoderThreads = 0);
 
 }  // namespace strobo::stages

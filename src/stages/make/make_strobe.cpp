@@ -67,6 +67,7 @@ void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
 
 media::VideoDecoder openClip(const MakeRequest& request, media::DecoderOptions options = {}) {
     options.stopRequested = request.stopRequested;
+    options.threads = request.decoderThreads;
     return openStageClip(request.clip, std::move(options));
 }
 

@@ -44,6 +44,9 @@ struct MakeRequest {
     // Asked while the clip is opened, scanned and decoded (Ctrl-C, a stop button): true ends the
     // road as stopped at once, even in the middle of a long scan.
     std::function<bool()> stopRequested;
+    // Threads of the clip's decoder, 0 for FFmpeg's choice; the pictures are the same whatever
+    // the number.
+    int decoderThreads = 0;
     // Native size only: when set, just the last picture is written, to this very path.
     std::string finalPicture;
     // Native size only: hears the background the pictures are composed onto.

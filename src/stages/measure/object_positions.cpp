@@ -22,9 +22,11 @@ namespace media = workfolder::media;
 
 namespace {
 
-media::VideoDecoder openClip(const std::string& clip) {
+media::VideoDecoder openClip(const std::string& clip, int threads = 0) {
     // No box: the frames come at the size the clip is shown at.
-    return openStageClip(clip);
+    media::DecoderOptions options;
+    options.threads = threads;
+    return openStageClip(clip, std::move(options));
 }
 
 engine::PackedImage backgroundFor(media::VideoDecoder& decoder, const std::string& file,
@@ -259,8 +261,9 @@ std::vector<std::int64_t> clipFramesOfFrameFiles(const std::vector<std::int64_t>
 
 std::optional<engine::PackedImage> positionsBackground(const std::string& clip,
                                                        const std::string& file,
-                                                       const Progress& progress) {
-    media::VideoDecoder decoder = openClip(clip);
+                                                       const Progress& progress,
+                                                       int decoderThreads) {
+    media::VideoDecoder decoder = openClip(clip, decoderThreads);
     try {
         return backgroundFor(decoder, file, progress);
     } catch (const StopRequested&) {

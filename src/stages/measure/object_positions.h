@@ -92,6 +92,7 @@ std::vector<std::int64_t> clipFramesOfFrameFiles(const std::vector<std::int64_t>
 // workfolder::FailureError.
 std::optional<engine::PackedImage> positionsBackground(const std::string& clip,
                                                        const std::string& file,
-                                                       const Progress& progress = {});
+                                                       const Progress& progress = {},
+                                                       int decoderThreads = 0);
 
 }  // namespace strobo::stages

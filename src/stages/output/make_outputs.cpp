@@ -79,7 +79,7 @@ void run(const MakeRequest& request, const MakeExtras& extras, const Progress& p
         // against the clip's median.
         if (!native || request.background == BackgroundKind::Black) {
             std::optional<engine::PackedImage> median =
-                positionsBackground(request.clip, {}, progress);
+                positionsBackground(request.clip, {}, progress, request.decoderThreads);
             if (!median) throw StopRequested{};
             finder.emplace(std::move(*median));
         } else {

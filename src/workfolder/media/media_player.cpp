@@ -108,6 +108,10 @@ void MediaPlayer::setTimeLimit(std::chrono::milliseconds limit) {
     m_timeLimit = limit;
 }
 
+void MediaPlayer::setDecoderThreads(int threads) {
+    m_decoderThreads = threads;
+}
+
 void MediaPlayer::setFrameTargetResolver(FrameTargetResolver resolver) {
     m_resolver = std::move(resolver);
 }
@@ -186,6 +190,7 @@ int MediaPlayer::run(const std::string& command, std::string* reply, std::size_t
         options.maxHeight = kMaxFrameHeight;
         options.enlargeToFit = true;
         options.timeLimit = m_timeLimit;
+        options.threads = m_decoderThreads;
         // Looked up at every call, so a request set after the open still stops its seeks.
         options.stopRequested = [this] { return m_stopRequested && m_stopRequested(); };
         try {

@@ -90,6 +90,9 @@ class MediaPlayer {
     // How long one open or one seek may take before it fails as TimedOut; by default
     // kDefaultMediaTimeLimit. Applies to devices opened afterwards.
     void setTimeLimit(std::chrono::milliseconds limit);
+    // Decoder threads for devices opened afterwards (see DecoderOptions::threads); 0, the
+    // default, lets FFmpeg choose.
+    void setDecoderThreads(int threads);
 
     void setFrameTargetResolver(FrameTargetResolver resolver);
     // Called after every command with its text and result code.
@@ -126,6 +129,7 @@ class MediaPlayer {
     std::function<void(const std::string&, int)> m_observer;
     std::function<bool()> m_stopRequested;
     std::chrono::milliseconds m_timeLimit;
+    int m_decoderThreads = 0;
     std::string m_lastErrorDetail;
     std::optional<MediaError> m_lastError;
 };
