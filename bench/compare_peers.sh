@@ -15,7 +15,9 @@
 # and, for make, the temporary disk it takes for 11 frames of a 1500-frame clip (target < 20 MB)
 # and its peak memory on a 1500- against a 150-frame clip (target <= 1.2x).
 # Creating files is much slower on ext4 shortly after many were deleted, so nothing is deleted
-# before the end, and each comparison runs twice in both orders, the faster run of each counting.
+# before the end, and each comparison runs three times, in turn, in the reverse order and in turn
+# again, the fastest run of each counting: on this shared machine a single run of either side is
+# often slowed by a neighbour.
 #
 # Usage: bench/compare_peers.sh [STROBO]   (default: build/strobo, built if missing)
 set -euo pipefail
@@ -51,14 +53,14 @@ peak_kib() {
     /usr/bin/time -v "$@" 2>&1 >/dev/null | awk -F': ' '/Maximum resident set size/ {print $2}'
 }
 
-# best FUNCTION...: runs each function twice, in turn and then in the reverse order (the file
-# system favours whoever writes first), each run with a fresh output folder, and sets
-# best_wall[FUNCTION] and best_cpu[FUNCTION] to the faster of its two runs.
+# best FUNCTION...: runs each function three times, in turn, then in the reverse order (the file
+# system favours whoever writes first), then in turn again, each run with a fresh output folder,
+# and sets best_wall[FUNCTION] and best_cpu[FUNCTION] to the fastest of its runs.
 declare -A best_wall best_cpu
 best() {
     local fn round wall cpu out order
     for fn in "$@"; do best_wall[$fn]=999 best_cpu[$fn]=999; done
-    for round in 1 2; do
+    for round in 1 2 3; do
         order="$*"
         [ "$round" = 2 ] && order="$(printf '%s\n' "$@" | tac | tr '\n' ' ')"
         for fn in $order; do
