@@ -309,9 +309,11 @@ TEST(VideoDecoderTest, CameraClipsGiveTheFramesTimesAndColoursShown) {
     TempFolder folder;
     const auto source = folder.file("numbered.avi");
     writeClip(source, clipOptions(160, 120), 60, Content::Numbered);
+    // B-frames in every group, so that decode and display order differ throughout.
     const auto full = folder.file("full.mp4");
     ASSERT_TRUE(runFfmpeg("-i " + shellWord(source) +
-                          " -c:v libx264 -bf 2 -g 30 -pix_fmt yuv420p " + shellWord(full)));
+                          " -c:v libx264 -bf 2 -x264-params b-adapt=0 -g 30 -pix_fmt yuv420p " +
+                          shellWord(full)));
 
     // Cut without re-encoding: the copy starts at the keyframe before 0.5 s, and an edit list
     // hides the 15 frames before it.
@@ -325,6 +327,22 @@ TEST(VideoDecoderTest, CameraClipsGiveTheFramesTimesAndColoursShown) {
             EXPECT_NEAR(decoder.frameTime(k), k / 30.0, 1e-6) << k;
         }
         EXPECT_THROW(decoder.frameTime(45), std::out_of_range);
+
+        // Opened for its first frames, it is read no further than they need (B-frames and the
+        // edit list notwithstanding) and gives the same pictures at the same times; asked for
+        // more than it has, it is read to the end.
+        DecoderOptions head;
+        head.framesWanted = 12;
+        VideoDecoder start(trimmed, head);
+        ASSERT_GE(start.frameCount(), 12);
+        EXPECT_LT(start.frameCount(), 45);
+        for (std::int64_t k = start.frameCount() - 1; k >= 0; --k) {
+            EXPECT_EQ(start.frame(k), decoder.frame(k)) << k;
+            EXPECT_EQ(start.frameTime(k), decoder.frameTime(k)) << k;
+        }
+        EXPECT_THROW(start.frame(start.frameCount()), std::out_of_range);
+        head.framesWanted = 1000;
+        EXPECT_EQ(VideoDecoder(trimmed, head).frameCount(), 45);
     }
     expectFramesAsFfmpegShowsThem(trimmed, folder.file("trimmed.raw"));
 

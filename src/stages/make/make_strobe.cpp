@@ -59,6 +59,13 @@ std::int64_t clipIndexOfFrameFile(std::int64_t n, std::int64_t frameCount) {
     return std::min(n, frameCount - 1);
 }
 
+// Frame file n shows clip frame min(n, N - 1), so a range reads no further than frame last + 1:
+// a decoder that has placed last + 2 frames, or the clip's every frame, places the range as one
+// that read the whole clip.
+std::int64_t framesTheRangeNeeds(const MakeRequest& request) {
+    return request.last + 2;
+}
+
 void requireRangeFits(const MakeRequest& request, std::int64_t frameCount) {
     if (request.first > request.last || request.last + 1 > frameCount) {
         fail(FailureKind::RangeOutsideClip, request.clip, std::to_string(frameCount));
@@ -310,6 +317,10 @@ void makeInWindowSize(const MakeRequest& request, const Progress& progress, Make
 
     media::DecoderOptions options = playerDecoderOptions();
     options.fullSizeToo = static_cast<bool>(request.frameUsed);
+    // The median is sampled over the whole clip; otherwise its end is never needed.
+    if (request.background != BackgroundKind::Median) {
+        options.framesWanted = framesTheRangeNeeds(request);
+    }
     media::VideoDecoder decoder = openClip(request, std::move(options));
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
@@ -362,7 +373,10 @@ void composeInNativeSize(const MakeRequest& request, media::VideoDecoder& decode
 
 void makeInNativeSize(const MakeRequest& request, const Progress& progress, MakeResult& result) {
     requireClipFile(request.clip);
-    media::VideoDecoder decoder = openClip(request);
+    // The median, when asked for, is read by a decoder of its own.
+    media::DecoderOptions options;
+    options.framesWanted = framesTheRangeNeeds(request);
+    media::VideoDecoder decoder = openClip(request, std::move(options));
     result.frameCount = decoder.frameCount();
     requireRangeFits(request, result.frameCount);
     const int width = decoder.outputWidth();

@@ -58,7 +58,8 @@ struct MakeRequest {
 };
 
 struct MakeResult {
-    // The clip's length in frames (0 when the road stopped before it was known).
+    // The frames of the clip the road placed: its length, or, when the range lies well before
+    // its end, the frames up to a little after the range (0 when the road stopped first).
     std::int64_t frameCount = 0;
     // The saved pictures, in order; the last one holds every frame used.
     std::vector<std::string> saved;

@@ -12,6 +12,7 @@
 #include <list>
 #include <mutex>
 #include <optional>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 #include <thread>
@@ -884,6 +885,16 @@ struct VideoDecoder::State {
         // its own clock.
         bool joined = false;
         std::int64_t lastDts = AV_NOPTS_VALUE;
+        // For a scan that may stop early: while every packet carries both stamps, decode times
+        // never go back and no frame is shown before it is decoded, no packet still to come can
+        // be shown before the last decode time, so every frame shown before it has its place.
+        // Those not yet placed wait here; a repeated stamp, like any other disorder, makes the
+        // scan read on to the end.
+        const std::int64_t wanted = options.framesWanted;
+        bool orderly = wanted > 0;
+        std::set<std::int64_t> unplaced;
+        std::int64_t placed = 0;
+        bool stoppedEarly = false;
         packetCount = 0;
         while (readPacket()) {
             const std::int64_t position = packetCount++;
@@ -909,6 +920,18 @@ struct VideoDecoder::State {
                 joined = joined || (lastDts != AV_NOPTS_VALUE && packet->dts < lastDts);
                 lastDts = packet->dts;
             }
+            if (orderly) {
+                orderly = everyPts && everyDts && !joined && packet->pts >= packet->dts &&
+                          unplaced.insert(packet->pts).second;
+                while (orderly && !unplaced.empty() && *unplaced.begin() < packet->dts) {
+                    unplaced.erase(unplaced.begin());
+                    ++placed;
+                }
+                if (orderly && placed >= wanted) {
+                    stoppedEarly = true;
+                    break;
+                }
+            }
         }
         av_packet_unref(packet.get());
         frameCount = shown;
@@ -925,6 +948,11 @@ struct VideoDecoder::State {
         // Joined recordings share time stamps, so sorting by them would interleave their
         // frames: the frames are then counted in the order they come.
         if (joined) byTimestamp = false;
+        if (stoppedEarly) {
+            // Only frames with distinct stamps were placed, shown before any still unread.
+            frameCount = placed;
+            framesByPts.resize(static_cast<std::size_t>(placed));
+        }
         if (byTimestamp || !everyDts) countedTimes.clear();
         continueJoinedTimes(countedTimes);
         countedTimes.shrink_to_fit();

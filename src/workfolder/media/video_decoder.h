@@ -32,6 +32,13 @@ struct DecoderOptions {
     // frame(index, fullSize) may also hand out each frame at the display size, converted as a
     // decoder opened without a box converts it, from the same decoded picture.
     bool fullSizeToo = false;
+    // When positive, opening reads the file only as far as it must to place the first
+    // framesWanted frames, where the stream's time stamps allow it: a short range at the start
+    // of a long clip is found without reading the rest. frameCount() then counts the frames
+    // placed (at least framesWanted, or every frame when the clip has no more) and the frames
+    // after them are out of range; those placed are the very frames, with the very times, of a
+    // decoder that read the whole file.
+    std::int64_t framesWanted = 0;
     // Each open (with its scan) and each frame() fails with MediaErrorKind::TimedOut when it
     // takes longer; the scan of a long file counts from the last new part of the file read.
     std::chrono::milliseconds timeLimit = kDefaultMediaTimeLimit;
@@ -56,7 +63,7 @@ struct DecoderOptions {
 // Opening scans the packets of the video stream once without decoding them. The scan gives the
 // exact frame count whatever the header claims (AVI headers are often missing or wrong), and the
 // timestamps and keyframes that make seeking frame-accurate. The scan keeps a few bytes per
-// frame, never pictures.
+// frame, never pictures. With DecoderOptions::framesWanted it may stop early.
 //
 // frame() decodes forward from the current position and seeks (to a keyframe at or before the
 // target, then decodes forward) only when the target lies behind, or so far ahead that a
