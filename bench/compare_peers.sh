@@ -10,6 +10,10 @@
 #   make over the whole 1080p60 MP4  vs  decoding it only                          (target <= 1.3x)
 #   make of 11 frames of that MP4  vs  make of the whole clip                      (target <= 0.1x)
 #                                  and vs ffmpeg decoding those 11 frames only
+#   make of 11 frames at the start of a 36 times longer clip (the same MP4 joined to itself,
+#                                  165 MB)  vs  the same 11 frames of the short clip (the
+#                                  rest of the file is never read: about 1x) and vs ffmpeg
+#                                  decoding those 11 frames only
 #   make --size native --op rgbmax  vs  ffmpeg -vf lagfun=decay=1, last frame kept (target <= 1.0x)
 #   build  vs  ImageMagick's step chain, one convert per step                      (target <= 0.1x)
 # and, for make, the temporary disk it takes for 11 frames of a 1500-frame clip (target < 20 MB)
@@ -118,6 +122,16 @@ best make_all make_eleven ffmpeg_decode ffmpeg_decode_eleven
 row "make h264.mp4 all frames" make_all ffmpeg_decode "decode only" "<= 1.3x"
 row "make h264.mp4 11 frames" make_eleven make_all "make all" "<= 0.1x"
 row "make h264.mp4 11 frames" make_eleven ffmpeg_decode_eleven "decode 11 only" "-"
+
+# --- 11 frames at the start of a long clip ------------------------------------------------
+for ((i = 0; i < 36; i++)); do echo "file '$work/h264.mp4'"; done >"$work/long.txt"
+quiet_ffmpeg -f concat -safe 0 -i "$work/long.txt" -c copy "$work/long.mp4"
+make_eleven_long() { "$strobo" make "$work/long.mp4" --first 0 --last 10 -o "$1/e.bmp"; }
+ffmpeg_decode_eleven_long() { quiet_ffmpeg -i "$work/long.mp4" -frames:v 11 -f null -; }
+cat "$work/long.mp4" >/dev/null
+best make_eleven_long make_eleven ffmpeg_decode_eleven_long
+row "make long.mp4 11 frames" make_eleven_long make_eleven "11 of 300" "about 1x"
+row "make long.mp4 11 frames" make_eleven_long ffmpeg_decode_eleven_long "decode 11 only" "-"
 
 # --- make --size native --op rgbmax -------------------------------------------------------
 strobo_native() {
