@@ -18,10 +18,12 @@
 #   build  vs  ImageMagick's step chain, one convert per step                      (target <= 0.1x)
 # and, for make, the temporary disk it takes for 11 frames of a 1500-frame clip (target < 20 MB)
 # and its peak memory on a 1500- against a 150-frame clip (target <= 1.2x).
-# Creating files is much slower on ext4 shortly after many were deleted, so nothing is deleted
-# before the end, and each comparison runs three times, in turn, in the reverse order and in turn
-# again, the fastest run of each counting: on this shared machine a single run of either side is
-# often slowed by a neighbour.
+# Each run's output is deleted (and the deletion synced) before the next run: on this virtual
+# machine, files written on top of earlier runs' land in memory the guest has never touched, and
+# every run after the first few then spends up to a second in the kernel copying into it, which
+# would bury the programs' own differences. Each comparison runs three times, in turn, in the
+# reverse order and in turn again, the fastest run of each counting: on this shared machine a
+# single run of either side is often slowed by a neighbour.
 #
 # Usage: bench/compare_peers.sh [STROBO]   (default: build/strobo, built if missing)
 set -euo pipefail
@@ -70,6 +72,7 @@ best() {
         for fn in $order; do
             out=$(mktemp -d -p "$work")
             read -r wall cpu <<<"$(timed "$fn" "$out")"
+            rm -rf "$out"
             best_wall[$fn]=$(min "${best_wall[$fn]}" "$wall")
             best_cpu[$fn]=$(min "${best_cpu[$fn]}" "$cpu")
         done

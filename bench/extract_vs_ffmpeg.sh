@@ -6,8 +6,9 @@
 # Clips: a 150-frame 640x480 Motion-JPEG AVI and a 300-frame 1080p60 H.264 MP4, both made here
 # with ffmpeg's testsrc2 unless given. For the 1080p clip ffmpeg scales to 640x360 and pads to
 # 653x480, the frame files' size. Each command runs twice, in alternating order, each time into
-# a fresh folder, the faster run counting; nothing is deleted before the end, as ext4 creates
-# files slowly just after many were deleted.
+# a fresh folder, the faster run counting. Each run's folder is deleted before the next run (see
+# compare_peers.sh: on this virtual machine files piled on earlier runs' make the kernel's copy
+# slow).
 #
 # Usage: bench/extract_vs_ffmpeg.sh [STROBO [MJPEG_CLIP H264_CLIP]]
 set -euo pipefail
@@ -53,6 +54,7 @@ run_all() {
         for fn in $order; do
             out=$(mktemp -d -p "$work")
             t=$(seconds "$fn" "$clip" "$out")
+            rm -rf "$out"
             best[$fn]=$(min "${best[$fn]}" "$t")
         done
     done
